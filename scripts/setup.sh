@@ -10,11 +10,8 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
   xdg-utils xvfb xauth
   locales
+  clang libfuzzer-14-dev libclang-rt-14-dev
 )
-
-if [ "${ZUMT_SETUP_FUZZ:-0}" = 1 ]; then
-  packages+=(clang-14 libfuzzer-14-dev libclang-rt-14-dev)
-fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
     std::error_code ec;
     for (fs::recursive_directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
       const std::string ext = it->path().extension().string();
-      if (it->is_regular_file() && ext != ".md" && ext != ".py" && ext != ".sh" && ext != ".txt")
+      if (it->is_regular_file() && ext != ".md" && ext != ".py" && ext != ".sh" && ext != ".txt" && it->path().filename() != ".keep")
         files.push_back(it->path().string());
     }
     if (ec) std::fprintf(stderr, "robustness: %s: %s\n", dir.c_str(), ec.message().c_str());
