@@ -36,6 +36,9 @@ class VerificationCore {
   std::string FormFileName;
   std::string FormDir;
   std::string FormConnectionString;
+  // Failed checks that the last Verification listed (0 for an unknown
+  // document); the run's summary counts documents with failed checks by it.
+  int LastFailedChecks = 0;
 
   // Opens FormConnection on the workbook at `path`. Never throws.
   bool ConnectToForm(const std::string& path);
