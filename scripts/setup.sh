@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   nettle-dev
+  python3-xlrd
   qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
   xdg-utils xvfb xauth
   locales
