@@ -1,6 +1,7 @@
 // zumt-verify: the verification run without a window. Every WORKBOOK is a
 // checked entry of the document list, in the order given; the report goes
 // to --report FILE (default ./Errors.txt) and nothing is handed to the shell.
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -102,7 +103,10 @@ int main(int argc, char** argv) {
     if (stopped || !summary.wroteReport) return 2;
     std::printf("Проверено документов: %d, с ошибками: %d, неизвестных: %d. Отчёт: %s\n", summary.verified,
                 summary.withFailedChecks, summary.unknown, report.c_str());
-    if (std::fflush(stdout) != 0) return 2;
+    if (std::fflush(stdout) != 0) {
+      std::fprintf(stderr, "%s\n", zumt::ErrorBoxText("I/O error " + std::to_string(errno)).c_str());
+      return 2;
+    }
     return summary.withFailedChecks > 0 || summary.unknown > 0 ? 1 : 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s\n", zumt::ErrorBoxText(e.what()).c_str());
