@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include "verification/expected_report.h"
+#include "verification/fixture_entries.h"
+#include "verification/verification_run.h"
 
 extern char** environ;
 
@@ -109,10 +111,81 @@ TEST_F(CliTest, UnreadableDocumentsAreUnknownInTheDefaultReport) {
 }
 
 TEST_F(CliTest, AReportThatCannotBeWrittenEndsTheRun) {
-  const Outcome o = Verify({"--report", dir_ / "no/such/Errors.txt", "/x.xls"}, dir_.path());
-  EXPECT_EQ(o.status, 2);
-  EXPECT_EQ(o.out, "");
-  EXPECT_EQ(o.err, "Invalid filename.\n");
+  const std::pair<std::string, std::string> cases[] = {
+      {dir_ / "no/such/Errors.txt", "Invalid filename.\n"},
+      {"/dev/full", "I/O error 28.\n"},  // a full disk is an error, not a short report
+  };
+  for (const auto& [report, message] : cases) {
+    const Outcome o = Verify({"--report", report, "/x.xls"}, dir_.path());
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, message);
+  }
+}
+
+
+TEST_F(CliTest, EveryFixtureKindGivesItsEntry) {
+  if (const std::string missing = expect::PlaceholderInTheWay(); !missing.empty()) GTEST_SKIP() << missing;
+  using namespace expect;
+  struct Doc {
+    const char* name;
+    std::vector<std::string> body;  // empty: the unknown-document entry
+    bool failed;
+  };
+  const Doc docs[] = {
+      {"form_failed.xls", StandardFormBody(), true},   {"form_template.xlt", StandardFormBody(), true},
+      {"form_gnumeric.xls", StandardFormBody(), true}, {"form_biff5_1251.xls", StandardFormBody(), true},
+      {"form_encrypted.xls", StandardFormBody(), true}, {"form_clean.xls", CleanFormBody(), false},
+      {"form_captions.xls", CaptionsFormBody(), true}, {"big_sst.xls", BigFormBody(), true},
+      {"form_b_only.xls", {}, false},                  {"form_unknown_code.xls", {}, false},
+      {"form_numeric_code.xls", {}, false},            {"form_no_data_adr.xls", {}, false},
+      {"not_workbook.xls", {}, false},                 {"zip_workbook.xls", {}, false},
+      {"types.xls", {}, false},                        {"no_such_form.xls", {}, false},
+  };
+  std::vector<std::string> args = {"--edition", "A", "--report", dir_ / "Отчёт.txt"};
+  std::string expected;
+  int failed = 0, unknown = 0;
+  for (const Doc& d : docs) {
+    args.push_back(FixturePath(d.name));
+    expected += d.body.empty() ? UnknownEntry(args.back()) : RecognisedEntry(args.back(), d.body);
+    failed += d.failed;
+    unknown += d.body.empty();
+  }
+  const Outcome o = Verify(args, dir_.path());
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "");
+  EXPECT_EQ(o.out, "Проверено документов: 16, с ошибками: " + std::to_string(failed) +
+                       ", неизвестных: " + std::to_string(unknown) + ". Отчёт: " + (dir_ / "Отчёт.txt") + "\n");
+  EXPECT_EQ(ReadReport(dir_ / "Отчёт.txt"), expected);
+}
+
+TEST_F(CliTest, ExitStatusFollowsTheOutcome) {
+  if (const std::string missing = expect::PlaceholderInTheWay(); !missing.empty()) GTEST_SKIP() << missing;
+  struct Case {
+    std::vector<std::string> docs;
+    int status;
+  } cases[] = {
+      {{"form_clean.xls"}, 0},
+      {{"form_clean.xls", "form_clean.xls"}, 0},
+      {{"form_clean.xls", "form_failed.xls"}, 1},
+      {{"form_clean.xls", "form_unknown_code.xls"}, 1},
+      {{"form_clean.xls", "form_no_t_check.xls"}, 2},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args;
+    for (const std::string& d : c.docs) args.push_back(expect::FixturePath(d));
+    const Outcome o = Verify(args, dir_.path());
+    SCOPED_TRACE(c.docs.back() + ": " + o.err);
+    EXPECT_EQ(o.status, c.status);
+    if (c.status == 2) {
+      EXPECT_EQ(o.out, "");
+      EXPECT_TRUE(o.err.ends_with("\n") && o.err.size() > 1);
+      EXPECT_EQ(o.err, ErrorBoxText(o.err.substr(0, o.err.size() - 1)) + "\n");
+    } else {
+      EXPECT_EQ(o.err, "");
+      EXPECT_TRUE(o.out.starts_with("Проверено документов: " + std::to_string(c.docs.size()))) << o.out;
+    }
+  }
 }
 
 }  // namespace
