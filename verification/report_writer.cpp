@@ -16,7 +16,8 @@ constexpr const char* kNoErrors = "Ошибки в документе не на�
 
 void VerificationCore::Verification(bool FirstEntry, const std::string& FormCode) {
   LastFailedChecks = 0;
-  zumt::ReportFile report(reportPath_, FirstEntry ? zumt::ReportFile::Mode::Create : zumt::ReportFile::Mode::Append);
+  zumt::ReportFile report(reportPath_,
+                          FirstEntry ? zumt::ReportFile::Mode::Create : zumt::ReportFile::Mode::Append);
 
   report.WriteLine("Файл: " + CurrentFile);
   const std::string date = regional::CurrentDate();  // the date is read first, then the time

@@ -30,7 +30,8 @@ std::string FindOpener() {
     std::size_t end = dirs.find(':', start);
     if (end == std::string::npos) end = dirs.size();
     // An empty PATH element stands for the current directory.
-    const std::string candidate = (end > start ? dirs.substr(start, end - start) : std::string(".")) + "/xdg-open";
+    const std::string candidate =
+        (end > start ? dirs.substr(start, end - start) : std::string(".")) + "/xdg-open";
     struct stat st {};
     if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
       return candidate;

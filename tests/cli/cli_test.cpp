@@ -1,6 +1,6 @@
 // zumt-verify end to end: exit status, summary, messages and the report.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,7 +33,8 @@ Outcome Verify(const std::vector<std::string>& args, const fs::path& cwd) {
   argv.push_back(nullptr);
   std::vector<std::string> env = {"LC_ALL=C", "PATH=/usr/bin:/bin"};
   for (char** e = environ; *e; ++e)
-    if (std::string_view(*e).starts_with("ASAN_OPTIONS=") || std::string_view(*e).starts_with("UBSAN_OPTIONS="))
+    if (std::string_view(*e).starts_with("ASAN_OPTIONS=") ||
+        std::string_view(*e).starts_with("UBSAN_OPTIONS="))
       env.emplace_back(*e);
   std::vector<char*> envp;
   for (std::string& e : env) envp.push_back(e.data());
@@ -123,7 +124,6 @@ TEST_F(CliTest, AReportThatCannotBeWrittenEndsTheRun) {
   }
 }
 
-
 TEST_F(CliTest, EveryFixtureKindGivesItsEntry) {
   if (const std::string missing = expect::PlaceholderInTheWay(); !missing.empty()) GTEST_SKIP() << missing;
   using namespace expect;
@@ -133,14 +133,22 @@ TEST_F(CliTest, EveryFixtureKindGivesItsEntry) {
     bool failed;
   };
   const Doc docs[] = {
-      {"form_failed.xls", StandardFormBody(), true},   {"form_template.xlt", StandardFormBody(), true},
-      {"form_gnumeric.xls", StandardFormBody(), true}, {"form_biff5_1251.xls", StandardFormBody(), true},
-      {"form_encrypted.xls", StandardFormBody(), true}, {"form_clean.xls", CleanFormBody(), false},
-      {"form_captions.xls", CaptionsFormBody(), true}, {"big_sst.xls", BigFormBody(), true},
-      {"form_b_only.xls", {}, false},                  {"form_unknown_code.xls", {}, false},
-      {"form_numeric_code.xls", {}, false},            {"form_no_data_adr.xls", {}, false},
-      {"not_workbook.xls", {}, false},                 {"zip_workbook.xls", {}, false},
-      {"types.xls", {}, false},                        {"no_such_form.xls", {}, false},
+      {"form_failed.xls", StandardFormBody(), true},
+      {"form_template.xlt", StandardFormBody(), true},
+      {"form_gnumeric.xls", StandardFormBody(), true},
+      {"form_biff5_1251.xls", StandardFormBody(), true},
+      {"form_encrypted.xls", StandardFormBody(), true},
+      {"form_clean.xls", CleanFormBody(), false},
+      {"form_captions.xls", CaptionsFormBody(), true},
+      {"big_sst.xls", BigFormBody(), true},
+      {"form_b_only.xls", {}, false},
+      {"form_unknown_code.xls", {}, false},
+      {"form_numeric_code.xls", {}, false},
+      {"form_no_data_adr.xls", {}, false},
+      {"not_workbook.xls", {}, false},
+      {"zip_workbook.xls", {}, false},
+      {"types.xls", {}, false},
+      {"no_such_form.xls", {}, false},
   };
   std::vector<std::string> args = {"--edition", "A", "--report", dir_ / "Отчёт.txt"};
   std::string expected;
@@ -154,8 +162,8 @@ TEST_F(CliTest, EveryFixtureKindGivesItsEntry) {
   const Outcome o = Verify(args, dir_.path());
   EXPECT_EQ(o.status, 1);
   EXPECT_EQ(o.err, "");
-  EXPECT_EQ(o.out, "Проверено документов: 16, с ошибками: " + std::to_string(failed) +
-                       ", неизвестных: " + std::to_string(unknown) + ". Отчёт: " + (dir_ / "Отчёт.txt") + "\n");
+  EXPECT_EQ(o.out, "Проверено документов: 16, с ошибками: " + std::to_string(failed) + ", неизвестных: " +
+                       std::to_string(unknown) + ". Отчёт: " + (dir_ / "Отчёт.txt") + "\n");
   EXPECT_EQ(ReadReport(dir_ / "Отчёт.txt"), expected);
 }
 

@@ -18,9 +18,9 @@
 namespace zumt::expect {
 
 // The program's own lines, spelt out byte by byte.
-inline const std::string kFile = "\xD4\xE0\xE9\xEB: ";   // "Файл: "
-inline const std::string kDate = "\xC4\xE0\xF2\xE0: ";   // "Дата: "
-inline const std::string kDone =                         // "Проверка завершена: "
+inline const std::string kFile = "\xD4\xE0\xE9\xEB: ";  // "Файл: "
+inline const std::string kDate = "\xC4\xE0\xF2\xE0: ";  // "Дата: "
+inline const std::string kDone =                        // "Проверка завершена: "
     "\xCF\xF0\xEE\xE2\xE5\xF0\xEA\xE0 \xE7\xE0\xE2\xE5\xF0\xF8\xE5\xED\xE0: ";
 inline const std::string kStars(66, '*');
 inline const std::string kUnknown =  // "***      Ошибка №1: Неизвестный документ!!!      ***"
@@ -69,7 +69,8 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
 // Only readings in the expected places and of the expected form (Russian
 // formats: the tests run in the C locale) are replaced.
 inline std::string Normalized(const std::string& bytes) {
-  static const std::regex date("(\r\n|^)(" + kDate + ")[0-9]{2}\\.[0-9]{2}\\.[0-9]{4}   [0-9]{1,2}:[0-9]{2}:[0-9]{2}\r\n");
+  static const std::regex date("(\r\n|^)(" + kDate +
+                               ")[0-9]{2}\\.[0-9]{2}\\.[0-9]{4}   [0-9]{1,2}:[0-9]{2}:[0-9]{2}\r\n");
   static const std::regex done("(\r\n|^)(" + kDone + ")[0-9]{1,2}:[0-9]{2}:[0-9]{2}\\.\r\n");
   std::string s = std::regex_replace(bytes, date, "$1$2<DATE>   <TIME>\r\n");
   return std::regex_replace(s, done, "$1$2<TIME>.\r\n");

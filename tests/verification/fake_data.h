@@ -109,8 +109,8 @@ class FakeQuery : public Query {
     return position_ >= visible_.size();
   }
 
-  int filterApplications = 0;      // times a non-empty filter was applied
-  std::string failOnFilterValue;   // a filter naming this value throws
+  int filterApplications = 0;     // times a non-empty filter was applied
+  std::string failOnFilterValue;  // a filter naming this value throws
 
  private:
   void Need() const {

@@ -12,7 +12,9 @@
 
 namespace zumt::expect {
 
-inline std::string FixturePath(const std::string& name) { return std::string(ZUMT_FIXTURES_DIR) + "/" + name; }
+inline std::string FixturePath(const std::string& name) {
+  return std::string(ZUMT_FIXTURES_DIR) + "/" + name;
+}
 
 // While the workbook reader or the query engine is still the placeholder
 // that the tree starts with, its message; else "". The fixture tests skip
@@ -34,12 +36,10 @@ inline std::string PlaceholderInTheWay() {
 }
 
 inline std::vector<std::string> StandardFormBody() {
-  return {"Сведения о работе организации за 2009 год",
-          "Организация: ООО «Ромашка»",
-          "Строка 01 должна быть равна сумме строк 02–05",
-          "Графа 3 строки 10 не может превышать графу 4",
-          "Итог графы 5 не равен сумме граф 6–9",
-          "Раздел 2: строка 07 не может быть меньше строки 08"};
+  return {
+      "Сведения о работе организации за 2009 год",     "Организация: ООО «Ромашка»",
+      "Строка 01 должна быть равна сумме строк 02–05", "Графа 3 строки 10 не может превышать графу 4",
+      "Итог графы 5 не равен сумме граф 6–9",          "Раздел 2: строка 07 не может быть меньше строки 08"};
 }
 
 inline std::vector<std::string> CleanFormBody() {
@@ -48,8 +48,8 @@ inline std::vector<std::string> CleanFormBody() {
 }
 
 inline std::vector<std::string> CaptionsFormBody() {
-  return {"Отчёт о ходе работ", "Отчётный год: 2009", "Первая строка формулировки\nвторая строка формулировки", "",
-          "Последняя проверка не прошла"};
+  return {"Отчёт о ходе работ", "Отчётный год: 2009",
+          "Первая строка формулировки\nвторая строка формулировки", "", "Последняя проверка не прошла"};
 }
 
 inline std::vector<std::string> EditionBFormBody() {

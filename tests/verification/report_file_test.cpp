@@ -1,7 +1,9 @@
 // The report file: its error messages, the lock, and release on every path.
-#include <gtest/gtest.h>
+#include "verification/report_file.h"
+
 #include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -14,7 +16,6 @@
 
 #include "verification/expected_report.h"
 #include "verification/fake_data.h"
-#include "verification/report_file.h"
 #include "verification/verification_core.h"
 
 namespace zumt {
@@ -59,7 +60,8 @@ std::string EntryError(const std::string& report, bool first, bool unprivileged 
   std::string message;
   char buffer[256];
   ssize_t n;
-  while ((n = ::read(pipe[0], buffer, sizeof buffer)) > 0) message.append(buffer, static_cast<std::size_t>(n));
+  while ((n = ::read(pipe[0], buffer, sizeof buffer)) > 0)
+    message.append(buffer, static_cast<std::size_t>(n));
   ::close(pipe[0]);
   int status = 0;
   ::waitpid(pid, &status, 0);

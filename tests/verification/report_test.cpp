@@ -68,20 +68,36 @@ struct EntryCase {
 
 TEST_F(ReportTest, RecognisedDocumentEntries) {
   const EntryCase cases[] = {
-      {"failed checks in the order of the query, first caption rows only", kCaptionRows,
+      {"failed checks in the order of the query, first caption rows only",
+       kCaptionRows,
        FailedChecks({"Строка 01 >= строки 02", "Графа 3 = сумме граф 4-6"}),
-       {"Форма № 1-ЗУ", "Сведения о земле", "Строка 01 >= строки 02", "Графа 3 = сумме граф 4-6"}, 2},
-      {"no failed check", kCaptionRows, FailedChecks({}),
-       {"Форма № 1-ЗУ", "Сведения о земле", "Ошибки в документе не найдены."}, 0},
-      {"no caption rows at all: neither caption line", Captions({}), FailedChecks({}),
-       {"Ошибки в документе не найдены."}, 0},
-      {"missing P_FormName and P_Name rows: empty lines", Captions({{"0606024", "P_OKUD"}}),
-       FailedChecks({"Проверка"}), {"", "", "Проверка"}, 1},
+       {"Форма № 1-ЗУ", "Сведения о земле", "Строка 01 >= строки 02", "Графа 3 = сумме граф 4-6"},
+       2},
+      {"no failed check",
+       kCaptionRows,
+       FailedChecks({}),
+       {"Форма № 1-ЗУ", "Сведения о земле", "Ошибки в документе не найдены."},
+       0},
+      {"no caption rows at all: neither caption line",
+       Captions({}),
+       FailedChecks({}),
+       {"Ошибки в документе не найдены."},
+       0},
+      {"missing P_FormName and P_Name rows: empty lines",
+       Captions({{"0606024", "P_OKUD"}}),
+       FailedChecks({"Проверка"}),
+       {"", "", "Проверка"},
+       1},
       {"element ids match whatever their case, a null caption is an empty line",
-       Captions({{std::nullopt, "p_formname"}, {"Имя", "P_NAME"}}), FailedChecks({"x"}), {"", "Имя", "x"}, 1},
+       Captions({{std::nullopt, "p_formname"}, {"Имя", "P_NAME"}}),
+       FailedChecks({"x"}),
+       {"", "Имя", "x"},
+       1},
       {"a wording with a line break, an empty and a null wording",
-       kCaptionRows, FailedChecks({"первая\r\nвторая", "", std::nullopt, "конец\n"}),
-       {"Форма № 1-ЗУ", "Сведения о земле", "первая\r\nвторая", "", "", "конец\n"}, 4},
+       kCaptionRows,
+       FailedChecks({"первая\r\nвторая", "", std::nullopt, "конец\n"}),
+       {"Форма № 1-ЗУ", "Сведения о земле", "первая\r\nвторая", "", "", "конец\n"},
+       4},
   };
   for (const EntryCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -98,10 +114,11 @@ TEST_F(ReportTest, RecognisedDocumentEntries) {
 }
 
 TEST_F(ReportTest, CharactersOutsideWindows1251BecomeQuestionMarks) {
-  VerificationCore& core = Core(Book(Captions({{"Σ 中 ✓ ok", "P_FormName"}, {"€", "P_Name"}}), FailedChecks({})),
-                                "/data/日本.xls");
+  VerificationCore& core = Core(
+      Book(Captions({{"Σ 中 ✓ ok", "P_FormName"}, {"€", "P_Name"}}), FailedChecks({})), "/data/日本.xls");
   core.Verification(true, "0000001");
-  EXPECT_EQ(ReadReport(report()), RecognisedEntry("/data/??.xls", {"? ? ? ok", "€", "Ошибки в документе не найдены."}));
+  EXPECT_EQ(ReadReport(report()),
+            RecognisedEntry("/data/??.xls", {"? ? ? ok", "€", "Ошибки в документе не найдены."}));
 }
 
 TEST_F(ReportTest, UnknownDocumentIsTheBannerAndLeavesTheQueryAlone) {
@@ -114,12 +131,13 @@ TEST_F(ReportTest, UnknownDocumentIsTheBannerAndLeavesTheQueryAlone) {
     const std::string bytes = expect::ReadBytes(report());
     // Exactly nine lines, byte for byte.
     EXPECT_EQ(expect::Normalized(bytes), UnknownEntry("/data/Форма 1.xls"));
-    EXPECT_EQ(expect::Normalized(bytes),
-              "\xD4\xE0\xE9\xEB: /data/\xD4\xEE\xF0\xEC\xE0 1.xls\r\n"
-              "\xC4\xE0\xF2\xE0: <DATE>   <TIME>\r\n" +
-                  std::string(66, '*') + "\r\n" + expect::kUnknown + "\r\n" + std::string(66, '*') +
-                  "\r\n"
-                  "\xCF\xF0\xEE\xE2\xE5\xF0\xEA\xE0 \xE7\xE0\xE2\xE5\xF0\xF8\xE5\xED\xE0: <TIME>.\r\n\r\n\r\n\r\n");
+    EXPECT_EQ(
+        expect::Normalized(bytes),
+        "\xD4\xE0\xE9\xEB: /data/\xD4\xEE\xF0\xEC\xE0 1.xls\r\n"
+        "\xC4\xE0\xF2\xE0: <DATE>   <TIME>\r\n" +
+            std::string(66, '*') + "\r\n" + expect::kUnknown + "\r\n" + std::string(66, '*') +
+            "\r\n"
+            "\xCF\xF0\xEE\xE2\xE5\xF0\xEA\xE0 \xE7\xE0\xE2\xE5\xF0\xF8\xE5\xED\xE0: <TIME>.\r\n\r\n\r\n\r\n");
     EXPECT_TRUE(query_->IsOpen());
     EXPECT_EQ(query_->SqlText(), queries::kCaptions);
     EXPECT_EQ(query_->FieldText("ID_Element"), "P_FormName");
@@ -131,8 +149,8 @@ TEST_F(ReportTest, RecognitionIsAByteWiseComparisonWithZero) {
   struct Case {
     const char* code;
     bool recognised;
-  } cases[] = {{"0606024", true}, {"00", true},    {"1", true}, {"\xD0\x90", true},  // a UTF-8 letter
-               {"0", false},      {"", false},     {"/", false}, {" 0606024", false}};
+  } cases[] = {{"0606024", true}, {"00", true}, {"1", true},  {"\xD0\x90", true},  // a UTF-8 letter
+               {"0", false},      {"", false},  {"/", false}, {" 0606024", false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
     VerificationCore& core = Core(Book(Captions({}), FailedChecks({})));

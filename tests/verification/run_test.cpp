@@ -138,8 +138,8 @@ TEST_F(RunTest, AnErrorWhileWritingEndsTheRunWithoutOpeningTheReport) {
   EXPECT_TRUE(opened_.empty());
 
   // A report that cannot be written ends the run the same way.
-  core_ = std::make_unique<VerificationCore>(EditionA(), std::make_unique<fake::FakeConnection>(library_), nullptr,
-                                             dir_ / "no/such/dir/Errors.txt");
+  core_ = std::make_unique<VerificationCore>(EditionA(), std::make_unique<fake::FakeConnection>(library_),
+                                             nullptr, dir_ / "no/such/dir/Errors.txt");
   try {
     Run({{"/d/cannot-open.xls", true}});
     ADD_FAILURE() << "no error";
@@ -151,10 +151,14 @@ TEST_F(RunTest, AnErrorWhileWritingEndsTheRunWithoutOpeningTheReport) {
 
 TEST(ErrorBoxText, AddsAFullStopAfterALetterOrDigitOnly) {
   const std::pair<std::string, std::string> cases[] = {
-      {"File not found", "File not found."}, {"I/O error 28", "I/O error 28."},
-      {"Done.", "Done."},                    {"Stop!", "Stop!"},
-      {"(T_Check)", "(T_Check)"},            {"a-", "a-"},
-      {"Ошибка", "Ошибка."},                 {"", ""},
+      {"File not found", "File not found."},
+      {"I/O error 28", "I/O error 28."},
+      {"Done.", "Done."},
+      {"Stop!", "Stop!"},
+      {"(T_Check)", "(T_Check)"},
+      {"a-", "a-"},
+      {"Ошибка", "Ошибка."},
+      {"", ""},
       {"path/", "path/."},  // "/" sorts after "."
   };
   for (const auto& [message, shown] : cases) EXPECT_EQ(ErrorBoxText(message), shown) << message;

@@ -1,4 +1,6 @@
 // ShellOpen starts the desktop opener detached and does not wait for it.
+#include "platform/shell/shell_open.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -9,7 +11,6 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/shell/shell_open.h"
 #include "verification/expected_report.h"
 
 namespace zumt {
@@ -53,7 +54,7 @@ TEST(ShellOpen, StartsTheOpenerDetachedWithoutWaiting) {
     std::getline(seen, outStream);
     std::getline(seen, err);
     EXPECT_EQ(argument, path[0] == '-' ? "./" + path : path);  // never read as an option
-    EXPECT_NE(sid, std::to_string(::getsid(0)));             // a session of its own
+    EXPECT_NE(sid, std::to_string(::getsid(0)));               // a session of its own
     EXPECT_EQ(in, "/dev/null");
     EXPECT_EQ(outStream, "/dev/null");
     EXPECT_EQ(err, "/dev/null");
