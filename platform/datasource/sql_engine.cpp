@@ -60,14 +60,16 @@ class Evaluator {
       if (!index) throw SqlError("Unknown column '" + Written(v.qualifier, v.name) + "'");
       v.column = *index;
     } else if (v.kind == Operand::Kind::Text) {
-      v.name = FoldCase(v.text);  // the folded literal, computed once
+      v.folded = FoldCase(v.text);  // once per query, not per row
     }
     for (Operand& part : v.parts) Resolve(part);
   }
 
   void Resolve(Condition& c) const {
-    Resolve(c.left);
-    Resolve(c.right);
+    if (c.kind == Condition::Kind::Compare) {
+      Resolve(c.left);
+      Resolve(c.right);
+    }
     for (auto& child : c.children) Resolve(*child);
   }
 
@@ -161,7 +163,7 @@ class Evaluator {
 
   // The folded text of a cell or concatenation; empty optional for a null cell.
   std::optional<std::string> FoldedText(const Operand& v, const sheet::Row& row) const {
-    if (v.kind == Operand::Kind::Text) return v.name;
+    if (v.kind == Operand::Kind::Text) return v.folded;
     if (v.kind == Operand::Kind::Column && IsNull(row[v.column])) return std::nullopt;
     std::string text;
     AppendText(v, row, text);

@@ -15,6 +15,7 @@ struct Operand {
   std::string qualifier;  // Column: the table in "table.column", else empty
   std::string name;       // Column: the name as written
   std::string text;       // Text literal
+  std::string folded;     // Text literal case-folded, set by the engine
   double number = 0.0;    // Number literal
   std::vector<Operand> parts;  // Concat
   bool parenthesised = false;  // "(Name)" names its output column like an expression
