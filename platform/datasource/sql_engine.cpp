@@ -18,6 +18,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/datasource/cell_text.h"
 #include "platform/datasource/sql_parser.h"
@@ -193,41 +195,46 @@ class Evaluator {
   const TextContext& text_;
 };
 
-// One ORDER BY key of one row: nulls first, then numbers, then texts.
+// One ORDER BY key of one row, encoded so that most comparisons are one
+// integer comparison: nulls (0) first, then numbers (Number, Date, Boolean;
+// their bits mapped to an order-preserving integer, never 0 or all ones for a
+// number that is not NaN), then texts (all ones), which compare by their
+// folded text kept in a side table.
 struct SortKey {
-  int rank = 0;  // 0 null, 1 number (Number, Date, Boolean), 2 text
-  double number = 0.0;
-  std::string text;  // folded
+  std::uint64_t code = 0;
+  std::uint32_t text = 0;  // index into the folded texts, for a text key
 };
 
-SortKey MakeKey(const Cell& cell) {
-  SortKey key;
+constexpr std::uint64_t kTextCode = ~std::uint64_t{0};
+
+std::uint64_t NumberCode(double value) {
+  if (value == 0.0) value = 0.0;  // -0 sorts with +0
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return (bits & 0x8000000000000000ull) ? ~bits : bits | 0x8000000000000000ull;
+}
+
+SortKey MakeKey(const Cell& cell, std::vector<std::string>& texts) {
   switch (cell.type) {
     case CellType::Empty:
     case CellType::Error:
-      break;
+      return {};
     case CellType::Number:
     case CellType::Date:
     case CellType::Boolean:
-      key.rank = 1;
-      key.number = cell.number;
-      break;
+      if (std::isnan(cell.number)) return {};  // cannot come from a workbook; sorts as a null
+      return {NumberCode(cell.number), 0};
     case CellType::Text:
-      key.rank = 2;
-      key.text = FoldCase(cell.text);
-      break;
+      texts.push_back(FoldCase(cell.text));
+      return {kTextCode, static_cast<std::uint32_t>(texts.size() - 1)};
   }
-  return key;
+  return {};
 }
 
-int CompareKeys(const SortKey& a, const SortKey& b) {
-  if (a.rank != b.rank) return a.rank < b.rank ? -1 : 1;
-  if (a.rank == 1) {
-    if (a.number < b.number) return -1;
-    if (a.number > b.number) return 1;
-    return 0;  // NaN never occurs in a cell; it would count as equal
-  }
-  const int order = a.text.compare(b.text);
+int CompareKeys(const SortKey& a, const SortKey& b, const std::vector<std::string>& texts) {
+  if (a.code != b.code) return a.code < b.code ? -1 : 1;
+  if (a.code != kTextCode) return 0;
+  const int order = texts[a.text].compare(texts[b.text]);
   return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
@@ -295,40 +302,46 @@ ResultSet Execute(std::string_view sqlText, const TableSource& source) {
   }
 
   std::vector<std::size_t> selected;
+  selected.reserve(table.rows.size());
   for (std::size_t i = 0; i < table.rows.size(); ++i) {
     if (table.rows[i].size() != table.columns.size()) throw SqlError("Table '" + table.name + "' has a ragged row");
     if (!query.where || eval.Test(*query.where, table.rows[i]) == Truth::True) selected.push_back(i);
   }
 
-  result.rows.reserve(selected.size());
-  for (std::size_t i : selected) {
-    sheet::Row row;
-    row.reserve(outputs.size());
-    for (const Operand& v : outputs) row.push_back(eval.Value(v, table.rows[i]));
-    result.rows.push_back(std::move(row));
-  }
-
-  if (!keys.empty() && result.rows.size() > 1) {
-    const std::size_t n = result.rows.size(), k = keys.size();
+  // Sort the selected rows (their indices) before building the output, so
+  // every output row is built once, in its final place.
+  if (!keys.empty() && selected.size() > 1) {
+    const std::size_t n = selected.size(), k = keys.size();
     std::vector<SortKey> flat(n * k);
-    for (std::size_t r = 0; r < n; ++r)
+    std::vector<std::string> texts;
+    for (std::size_t r = 0; r < n; ++r) {
+      const sheet::Row& row = table.rows[selected[r]];
       for (std::size_t j = 0; j < k; ++j) {
         const KeySource& s = keys[j];
-        flat[r * k + j] = MakeKey(s.fromOutput ? result.rows[r][s.index] : table.rows[selected[r]][s.index]);
+        flat[r * k + j] = s.fromOutput ? MakeKey(eval.Value(outputs[s.index], row), texts)
+                                       : MakeKey(row[s.index], texts);
       }
+    }
     std::vector<std::size_t> order(n);
     for (std::size_t r = 0; r < n; ++r) order[r] = r;
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+      const SortKey* ka = &flat[a * k];
+      const SortKey* kb = &flat[b * k];
       for (std::size_t j = 0; j < k; ++j) {
-        const int c = CompareKeys(flat[a * k + j], flat[b * k + j]);
+        const int c = CompareKeys(ka[j], kb[j], texts);
         if (c != 0) return keys[j].descending ? c > 0 : c < 0;
       }
       return false;
     });
-    std::vector<sheet::Row> sorted;
-    sorted.reserve(n);
-    for (std::size_t r : order) sorted.push_back(std::move(result.rows[r]));
-    result.rows = std::move(sorted);
+    for (std::size_t& r : order) r = selected[r];
+    selected = std::move(order);
+  }
+
+  result.rows.reserve(selected.size());
+  for (std::size_t i : selected) {
+    sheet::Row& row = result.rows.emplace_back();
+    row.reserve(outputs.size());
+    for (const Operand& v : outputs) row.push_back(eval.Value(v, table.rows[i]));
   }
   return result;
 }
