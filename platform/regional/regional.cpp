@@ -4,6 +4,7 @@
 // POSIX locales (and a locale that cannot be loaded) get the Russian formats.
 #include "platform/regional/regional.h"
 
+#include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
 
@@ -23,6 +24,8 @@ bool IsCLocale(const std::string& name) {
   return base.empty() || base == "C" || base == "POSIX";
 }
 
+// The category's data comes with the same name's LC_CTYPE, whose code set
+// tells how that data is encoded.
 locale_t OpenLocale(int mask, const std::string& name) {
   if (IsCLocale(name)) return static_cast<locale_t>(0);
   return newlocale(mask, name.c_str(), static_cast<locale_t>(0));
@@ -42,6 +45,27 @@ long DaysFromCivil(long y, unsigned m, unsigned d) {
   const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
   const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   return era * 146097 + static_cast<long>(doe) - 719468;
+}
+
+// Text from the locale database in the locale's own code set, as UTF-8
+// (the program's strings are UTF-8). Unconvertible text is kept as it is.
+std::string ToUtf8(const std::string& text, locale_t locale) {
+  const std::string codeset = nl_langinfo_l(CODESET, locale);
+  bool ascii = true;
+  for (const char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii || codeset == "UTF-8" || codeset == "utf8") return text;
+  const iconv_t cd = iconv_open("UTF-8", codeset.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) return text;
+  std::string out(text.size() * 4, '\0');
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  char* o = out.data();
+  std::size_t outLeft = out.size();
+  const std::size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
+  iconv_close(cd);
+  if (rc == static_cast<std::size_t>(-1)) return text;
+  out.resize(out.size() - outLeft);
+  return out;
 }
 
 std::string RussianDate(int year, int month, int day) {
@@ -129,14 +153,15 @@ TimeLayout ParseTimeLayout(const std::string& timeFormat, const std::string& amp
 }
 
 TimeFormats::TimeFormats() {
-  locale_ = OpenLocale(LC_TIME_MASK, LocaleNameFor("LC_TIME"));
+  locale_ = OpenLocale(LC_TIME_MASK | LC_CTYPE_MASK, LocaleNameFor("LC_TIME"));
   if (!locale_) return;
   const std::string date = nl_langinfo_l(D_FMT, locale_);
   if (!date.empty()) dateFormat_ = date;
   const std::string time = nl_langinfo_l(T_FMT, locale_);
   if (!time.empty()) time_ = ParseTimeLayout(time, nl_langinfo_l(T_FMT_AMPM, locale_));
-  time_.am = nl_langinfo_l(AM_STR, locale_);
-  time_.pm = nl_langinfo_l(PM_STR, locale_);
+  time_.separator = ToUtf8(time_.separator, locale_);
+  time_.am = ToUtf8(nl_langinfo_l(AM_STR, locale_), locale_);
+  time_.pm = ToUtf8(nl_langinfo_l(PM_STR, locale_), locale_);
 }
 
 TimeFormats::~TimeFormats() {
@@ -155,7 +180,7 @@ std::string TimeFormats::FormatDate(int year, int month, int day) const {
   char buffer[256];
   const std::size_t n = strftime_l(buffer, sizeof buffer, dateFormat_.c_str(), &tm, locale_);
   if (n == 0) return RussianDate(year, month, day);
-  return std::string(buffer, n);
+  return ToUtf8(std::string(buffer, n), locale_);
 }
 
 std::string TimeFormats::FormatTime(int hour, int minute, int second) const {
@@ -172,9 +197,9 @@ std::string TimeFormats::FormatTime(int hour, int minute, int second) const {
 }
 
 std::string ReadDecimalSeparator() {
-  const locale_t numeric = OpenLocale(LC_NUMERIC_MASK, LocaleNameFor("LC_NUMERIC"));
+  const locale_t numeric = OpenLocale(LC_NUMERIC_MASK | LC_CTYPE_MASK, LocaleNameFor("LC_NUMERIC"));
   if (!numeric) return ",";
-  std::string radix = nl_langinfo_l(RADIXCHAR, numeric);
+  const std::string radix = ToUtf8(nl_langinfo_l(RADIXCHAR, numeric), numeric);
   freelocale(numeric);
   return radix.empty() ? "," : radix;
 }

@@ -3,6 +3,7 @@
 
 #include <locale.h>
 
+#include <cstdlib>
 #include <regex>
 #include <string>
 
@@ -114,6 +115,21 @@ TEST(Regional, LocaleVariablesInOrder) {
   EXPECT_EQ(regional::DecimalSeparator(), ".");
   ScopedEnv cAll("LC_ALL", "C");
   EXPECT_EQ(regional::FormatTime(13, 0, 0), "13:00:00");
+}
+
+// Locale data in a code set other than UTF-8 arrives as UTF-8. Builds a
+// Greek ISO-8859-7 locale (AM/PM "πμ"/"μμ") in a scratch directory; skipped
+// where the locale sources or localedef are missing.
+TEST(Regional, LocaleDataInAnotherCodeSetIsConverted) {
+  const std::string dir = std::string(ZUMT_BINARY_DIR) + "/datasource_locales";
+  const std::string command = "mkdir -p '" + dir + "' && localedef -i el_GR -f ISO-8859-7 '" + dir +
+                              "/el_GR.ISO-8859-7' >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) GTEST_SKIP() << "cannot build el_GR.ISO-8859-7 with localedef";
+  ScopedEnv path("LOCPATH", dir.c_str());
+  ScopedLocale locale("el_GR.ISO-8859-7");
+  EXPECT_EQ(regional::FormatTime(9, 5, 7), "09:05:07 πμ");
+  EXPECT_EQ(regional::FormatTime(21, 5, 7), "09:05:07 μμ");
+  EXPECT_EQ(regional::FormatDate(2009, 3, 5), "05/03/2009");
 }
 
 // Time layouts of locales that may not be installed here, from their formats.
