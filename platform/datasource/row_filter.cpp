@@ -1,4 +1,7 @@
-// The record filter applied to a query's result: column = 'text'.
+// The record filter applied to a query's result: column = 'text', blanks
+// allowed around each part, the column found case-insensitively among the
+// result's columns. A row matches when its cell read as text equals the text
+// case-insensitively; an empty cell reads as "" and so matches only ''.
 #include <algorithm>
 
 #include "platform/datasource/sql_engine.h"
