@@ -136,12 +136,24 @@ class Evaluator {
   static Truth Holds(CompareOp op, int order) {
     bool r = false;
     switch (op) {
-      case CompareOp::Equal: r = order == 0; break;
-      case CompareOp::NotEqual: r = order != 0; break;
-      case CompareOp::Less: r = order < 0; break;
-      case CompareOp::Greater: r = order > 0; break;
-      case CompareOp::LessEqual: r = order <= 0; break;
-      case CompareOp::GreaterEqual: r = order >= 0; break;
+      case CompareOp::Equal:
+        r = order == 0;
+        break;
+      case CompareOp::NotEqual:
+        r = order != 0;
+        break;
+      case CompareOp::Less:
+        r = order < 0;
+        break;
+      case CompareOp::Greater:
+        r = order > 0;
+        break;
+      case CompareOp::LessEqual:
+        r = order <= 0;
+        break;
+      case CompareOp::GreaterEqual:
+        r = order >= 0;
+        break;
     }
     return r ? Truth::True : Truth::False;
   }
@@ -304,7 +316,8 @@ ResultSet Execute(std::string_view sqlText, const TableSource& source) {
   std::vector<std::size_t> selected;
   selected.reserve(table.rows.size());
   for (std::size_t i = 0; i < table.rows.size(); ++i) {
-    if (table.rows[i].size() != table.columns.size()) throw SqlError("Table '" + table.name + "' has a ragged row");
+    if (table.rows[i].size() != table.columns.size())
+      throw SqlError("Table '" + table.name + "' has a ragged row");
     if (!query.where || eval.Test(*query.where, table.rows[i]) == Truth::True) selected.push_back(i);
   }
 
@@ -318,8 +331,8 @@ ResultSet Execute(std::string_view sqlText, const TableSource& source) {
       const sheet::Row& row = table.rows[selected[r]];
       for (std::size_t j = 0; j < k; ++j) {
         const KeySource& s = keys[j];
-        flat[r * k + j] = s.fromOutput ? MakeKey(eval.Value(outputs[s.index], row), texts)
-                                       : MakeKey(row[s.index], texts);
+        flat[r * k + j] =
+            s.fromOutput ? MakeKey(eval.Value(outputs[s.index], row), texts) : MakeKey(row[s.index], texts);
       }
     }
     std::vector<std::size_t> order(n);

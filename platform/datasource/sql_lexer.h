@@ -13,10 +13,10 @@ enum class TokenKind { Name, Text, Number, Symbol, End };
 
 struct Token {
   TokenKind kind = TokenKind::End;
-  std::string value;     // name or symbol as written; text without quotes; number as written
-  double number = 0.0;   // for Number
+  std::string value;       // name or symbol as written; text without quotes; number as written
+  double number = 0.0;     // for Number
   bool bracketed = false;  // a [name], never a keyword
-  std::string_view raw;  // the token's text in the query, for messages
+  std::string_view raw;    // the token's text in the query, for messages
 
   bool IsSymbol(std::string_view s) const { return kind == TokenKind::Symbol && value == s; }
   bool IsKeyword(std::string_view upper) const;  // a bare name spelled like `upper`, any case

@@ -28,10 +28,10 @@ struct ParseFailure {
 
 bool IsReserved(const Token& t) {
   static constexpr const char* kWords[] = {
-      "SELECT", "FROM", "WHERE", "ORDER", "BY",    "AS",    "AND",   "OR",     "NOT",    "ASC",   "DESC",
-      "GROUP",  "HAVING", "DISTINCT", "TOP", "JOIN", "UNION", "INTO", "LIKE", "IN",    "IS",    "NULL",
-      "BETWEEN", "ON",  "INNER", "LEFT", "RIGHT", "OUTER", "FULL",  "CROSS", "LIMIT", "VALUES", "INSERT",
-      "UPDATE", "DELETE", "SET", "ALL",  "EXISTS"};
+      "SELECT", "FROM",   "WHERE",   "ORDER",    "BY",     "AS",   "AND",   "OR",    "NOT",  "ASC",
+      "DESC",   "GROUP",  "HAVING",  "DISTINCT", "TOP",    "JOIN", "UNION", "INTO",  "LIKE", "IN",
+      "IS",     "NULL",   "BETWEEN", "ON",       "INNER",  "LEFT", "RIGHT", "OUTER", "FULL", "CROSS",
+      "LIMIT",  "VALUES", "INSERT",  "UPDATE",   "DELETE", "SET",  "ALL",   "EXISTS"};
   for (const char* word : kWords)
     if (t.IsKeyword(word)) return true;
   return false;
@@ -201,8 +201,8 @@ class Parser {
 
   std::optional<CompareOp> AcceptCompare() {
     static const std::pair<const char*, CompareOp> kOps[] = {
-        {"=", CompareOp::Equal},      {"<>", CompareOp::NotEqual},    {"<", CompareOp::Less},
-        {">", CompareOp::Greater},    {"<=", CompareOp::LessEqual},   {">=", CompareOp::GreaterEqual}};
+        {"=", CompareOp::Equal},   {"<>", CompareOp::NotEqual},  {"<", CompareOp::Less},
+        {">", CompareOp::Greater}, {"<=", CompareOp::LessEqual}, {">=", CompareOp::GreaterEqual}};
     for (const auto& [symbol, op] : kOps)
       if (AcceptSymbol(symbol)) return op;
     return std::nullopt;

@@ -12,11 +12,11 @@ namespace zumt::sql {
 // A value: a column, a literal, or a concatenation "a & b & ...".
 struct Operand {
   enum class Kind { Column, Text, Number, Concat } kind = Kind::Column;
-  std::string qualifier;  // Column: the table in "table.column", else empty
-  std::string name;       // Column: the name as written
-  std::string text;       // Text literal
-  std::string folded;     // Text literal case-folded, set by the engine
-  double number = 0.0;    // Number literal
+  std::string qualifier;       // Column: the table in "table.column", else empty
+  std::string name;            // Column: the name as written
+  std::string text;            // Text literal
+  std::string folded;          // Text literal case-folded, set by the engine
+  double number = 0.0;         // Number literal
   std::vector<Operand> parts;  // Concat
   bool parenthesised = false;  // "(Name)" names its output column like an expression
   std::size_t column = 0;      // Column: index in the table, set by the engine
@@ -27,7 +27,7 @@ enum class CompareOp { Equal, NotEqual, Less, Greater, LessEqual, GreaterEqual }
 struct Condition {
   enum class Kind { Compare, And, Or, Not } kind = Kind::Compare;
   CompareOp op = CompareOp::Equal;
-  Operand left, right;                          // Compare
+  Operand left, right;                               // Compare
   std::vector<std::unique_ptr<Condition>> children;  // And/Or: two; Not: one
 };
 

@@ -43,7 +43,8 @@ std::string FoldCase(std::string_view text) {
     // anything else is copied byte for byte.
     if (b >= 0xC2 && b <= 0xDF && i + 1 < text.size() &&
         (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
-      const char32_t c = (static_cast<char32_t>(b & 0x1F) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F);
+      const char32_t c =
+          (static_cast<char32_t>(b & 0x1F) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F);
       AppendTwoByte(out, FoldCodePoint(c));
       i += 2;
       continue;

@@ -90,8 +90,8 @@ void Split(const std::string& format, const std::string& ampmFormat, int depth, 
     }
     ++i;
     char flag = 0;
-    while (i < format.size() && (format[i] == '-' || format[i] == '_' || format[i] == '0' || format[i] == '^' ||
-                                 format[i] == '#'))
+    while (i < format.size() &&
+           (format[i] == '-' || format[i] == '_' || format[i] == '0' || format[i] == '^' || format[i] == '#'))
       flag = format[i++];
     while (i < format.size() && format[i] >= '1' && format[i] <= '9') ++i;  // field width
     if (i < format.size() && (format[i] == 'E' || format[i] == 'O')) ++i;
@@ -206,7 +206,9 @@ std::string ReadDecimalSeparator() {
 
 std::string FormatDate(int year, int month, int day) { return TimeFormats().FormatDate(year, month, day); }
 
-std::string FormatTime(int hour, int minute, int second) { return TimeFormats().FormatTime(hour, minute, second); }
+std::string FormatTime(int hour, int minute, int second) {
+  return TimeFormats().FormatTime(hour, minute, second);
+}
 
 std::string DecimalSeparator() { return ReadDecimalSeparator(); }
 

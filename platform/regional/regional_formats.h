@@ -11,10 +11,10 @@ namespace zumt::regional {
 
 // How the locale writes a time of day, distilled from its time format.
 struct TimeLayout {
-  std::string separator = ":";  // between hour and minutes, minutes and seconds
-  bool leadingZero = false;     // "09" rather than "9"
-  bool twelveHour = false;      // hour 1..12 with a designator
-  bool designatorFirst = false; // "AM 9:05:07" rather than "9:05:07 AM"
+  std::string separator = ":";   // between hour and minutes, minutes and seconds
+  bool leadingZero = false;      // "09" rather than "9"
+  bool twelveHour = false;       // hour 1..12 with a designator
+  bool designatorFirst = false;  // "AM 9:05:07" rather than "9:05:07 AM"
   std::string am, pm;
 };
 

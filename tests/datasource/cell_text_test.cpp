@@ -1,6 +1,5 @@
 // Cells as text, date serials, and the regional formats per locale.
 #include <gtest/gtest.h>
-
 #include <locale.h>
 
 #include <cstdio>
@@ -75,10 +74,10 @@ TEST(CellToText, CasesInTheCLocale) {
 TEST(Regional, FormatsPerLocale) {
   const struct {
     const char* locale;
-    const char* date;     // 2009-03-05
-    const char* morning;  // 9:05:07
-    const char* evening;  // 21:05:07
-    const char* midnight; // 0:00:00
+    const char* date;      // 2009-03-05
+    const char* morning;   // 9:05:07
+    const char* evening;   // 21:05:07
+    const char* midnight;  // 0:00:00
     const char* decimal;
   } cases[] = {
       {"C", "05.03.2009", "9:05:07", "21:05:07", "0:00:00", ","},
@@ -144,16 +143,11 @@ TEST(Regional, TimeLayoutFromFormat) {
     const char* separator;
     bool leadingZero, twelveHour, designatorFirst;
   } cases[] = {
-      {"%H:%M:%S", "", ":", true, false, false},
-      {"%T", "", ":", true, false, false},
-      {"%k.%M.%S", "", ".", false, false, false},
-      {"%-H:%M:%S", "", ":", false, false, false},
-      {"%r", "%I:%M:%S %p", ":", true, true, false},
-      {"%r", "", ":", true, true, false},
-      {"%l:%M:%S %p", "", ":", false, true, false},
-      {"%p %I:%M:%S", "", ":", true, true, true},
-      {"%Hh%Mm%Ss", "", "h", true, false, false},
-      {"%OH:%OM", "", ":", true, false, false},
+      {"%H:%M:%S", "", ":", true, false, false},     {"%T", "", ":", true, false, false},
+      {"%k.%M.%S", "", ".", false, false, false},    {"%-H:%M:%S", "", ":", false, false, false},
+      {"%r", "%I:%M:%S %p", ":", true, true, false}, {"%r", "", ":", true, true, false},
+      {"%l:%M:%S %p", "", ":", false, true, false},  {"%p %I:%M:%S", "", ":", true, true, true},
+      {"%Hh%Mm%Ss", "", "h", true, false, false},    {"%OH:%OM", "", ":", true, false, false},
       {"no hour", "", ":", false, false, false},
   };
   for (const auto& c : cases) {

@@ -84,7 +84,7 @@ TEST_F(QueryTest, CaptionsQueryAndFilters) {
   const ResultSet r = Run("Select (Name &  Val) as CaptionInForm, ID_Element from Data_Adr");
   ASSERT_EQ(r.columns, (std::vector<std::string>{"CaptionInForm", "ID_Element"}));
   EXPECT_EQ(Column(r, 0), (std::vector<std::string>{"Код по ОКУД 0606024", "Форма: Сведения о численности",
-                                                   "Организация 606024", "Пусто", "2,5", "ё"}));
+                                                    "Организация 606024", "Пусто", "2,5", "ё"}));
   for (const auto& row : r.rows) EXPECT_EQ(row[0].type, CellType::Text);
 
   const struct {
@@ -105,15 +105,16 @@ TEST_F(QueryTest, CaptionsQueryAndFilters) {
 }
 
 TEST_F(QueryTest, FailedChecksQueryOrdersNumbersThenTextsNullsFirstAndStable) {
-  const ResultSet r = Run(
-      "Select ID_Form, ID_Section, ID_Rule, ID_Check, Name, Result from T_Check where Result>0 "
-      "Order by ID_Form, ID_Section, ID_Rule, ID_Check");
+  const ResultSet r =
+      Run("Select ID_Form, ID_Section, ID_Rule, ID_Check, Name, Result from T_Check where Result>0 "
+          "Order by ID_Form, ID_Section, ID_Rule, ID_Check");
   EXPECT_EQ(r.columns,
             (std::vector<std::string>{"ID_Form", "ID_Section", "ID_Rule", "ID_Check", "Name", "Result"}));
   // Only Number and Date results above 0; 2 before 10; the empty section
   // first, texts after numbers, "A" and "a" equal and in sheet order.
-  EXPECT_EQ(Column(r, 4), (std::vector<std::string>{"form 0", "empty section", "s2", "s2 again", "date result",
-                                                   "check 10", "s10", "text section", "text section again"}));
+  EXPECT_EQ(Column(r, 4),
+            (std::vector<std::string>{"form 0", "empty section", "s2", "s2 again", "date result", "check 10",
+                                      "s10", "text section", "text section again"}));
 }
 
 TEST_F(QueryTest, GeneralQueries) {
@@ -139,10 +140,12 @@ TEST_F(QueryTest, GeneralQueries) {
       {"select Name from T_Check where (ID_Check = 10 or ID_Check = 3) and not (Result > 0)",
        {"Name"},
        {{"negative"}}},
-      {"select Name, ID_Check as C from T_Check where ID_Section = 2 and Result >= 1 order by ID_Check desc, Name",
+      {"select Name, ID_Check as C from T_Check where ID_Section = 2 and Result >= 1 order by ID_Check desc, "
+       "Name",
        {"Name", "C"},
        {{"date result", "8"}, {"s2", "1"}, {"s2 again", "1"}}},
-      {"select Name as N from T_Check where Result = 1 and ID_Section = 2 order by N desc", {"N"},
+      {"select Name as N from T_Check where Result = 1 and ID_Section = 2 order by N desc",
+       {"N"},
        {{"s2 again"}, {"s2"}}},
       {"select Name from T_Check where (Name & '') = 'ZERO' or ('x' & Name) = 'xnegative'",
        {"Name"},
@@ -272,9 +275,9 @@ TEST_F(QueryTest, Errors) {
 
 TEST(RowFilterTest, Errors) {
   const std::vector<std::string> columns = {"CaptionInForm", "ID_Element"};
-  for (const char* bad : {"", " ", "ID_Element", "ID_Element == 'x'", "ID_Element = x", "ID_Element = 5",
-                          "Foo = 'x'", "ID_Element = 'x' and ID_Element = 'y'", "'x' = ID_Element",
-                          "ID_Element = 'x"}) {
+  for (const char* bad :
+       {"", " ", "ID_Element", "ID_Element == 'x'", "ID_Element = x", "ID_Element = 5", "Foo = 'x'",
+        "ID_Element = 'x' and ID_Element = 'y'", "'x' = ID_Element", "ID_Element = 'x"}) {
     EXPECT_THROW(RowFilter::Parse(bad, columns), SqlError) << bad;
   }
 }
