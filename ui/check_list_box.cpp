@@ -7,7 +7,6 @@ namespace zumt {
 
 TCheckListBox::TCheckListBox(QWidget* parent) : QListWidget(parent) {
   setSortingEnabled(false);
-  setUniformItemSizes(true);
   // Scrolling by pixels lets the horizontal bar reach the exact end of the
   // widest entry (check box, margins and text all counted).
   setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -34,6 +33,16 @@ int TCheckListBox::SelectedCount() const { return static_cast<int>(selectedItems
 void TCheckListBox::RemoveSelected() {
   for (int row = count() - 1; row >= 0; --row)
     if (item(row)->isSelected()) delete takeItem(row);
+}
+
+void TCheckListBox::mousePressEvent(QMouseEvent* event) {
+  QListWidget::mousePressEvent(event);
+  // The item delegate keeps a press on a check box to itself; the entry
+  // still becomes the current one (without changing the selection), so
+  // that a double click there opens that entry.
+  const QModelIndex pressed = indexAt(event->position().toPoint());
+  if (pressed.isValid() && pressed != currentIndex())
+    selectionModel()->setCurrentIndex(pressed, QItemSelectionModel::NoUpdate);
 }
 
 void TCheckListBox::mouseDoubleClickEvent(QMouseEvent* event) {

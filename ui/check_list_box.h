@@ -33,6 +33,7 @@ class TCheckListBox : public QListWidget {
   void DblClick();
 
  protected:
+  void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
