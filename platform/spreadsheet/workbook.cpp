@@ -1,9 +1,121 @@
-// Placeholder until the BIFF reader lands.
+// Workbook: the compound file's workbook stream, decrypted when it must be,
+// its globals parsed on opening and a sheet read when a table on it is asked for.
 #include "platform/spreadsheet/workbook.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <sys/stat.h>
+
+#include "platform/spreadsheet/biff_decrypt.h"
+#include "platform/spreadsheet/biff_globals.h"
+#include "platform/spreadsheet/biff_records.h"
+#include "platform/spreadsheet/biff_sheet.h"
+#include "platform/spreadsheet/compound_file.h"
+
 namespace zumt::sheet {
-std::unique_ptr<Workbook> Workbook::Open(const std::string&) { throw SpreadsheetError("reader not built yet"); }
-std::unique_ptr<Workbook> Workbook::FromBytes(std::vector<std::uint8_t>) {
-  throw SpreadsheetError("reader not built yet");
+
+namespace {
+
+constexpr std::size_t kMaxFileSize = 512u << 20;
+
+class BiffWorkbook final : public Workbook {
+ public:
+  BiffWorkbook(std::vector<std::uint8_t> stream, int biff)
+      : stream_(std::move(stream)), globals_(biff::ParseGlobals(stream_, biff)) {
+    // A table may hold many more cells than the workbook has records (empty
+    // cells cost nothing in the file), but not without bound.
+    limits_.maxCells = (std::size_t{1} << 20) + stream_.size() / 8;
+    limits_.maxTextBytes = (std::size_t{32} << 20) + 8 * stream_.size();
+  }
+
+  std::vector<std::string> TableNames() const override {
+    std::vector<std::string> names;
+    names.reserve(globals_.tables.size());
+    for (const biff::TableName& t : globals_.tables) names.push_back(t.name);
+    return names;
+  }
+
+  Table ReadTable(std::string_view name) const override {
+    const std::string key = biff::FoldCase(name);
+    for (const biff::TableName& t : globals_.tables) {
+      if (biff::FoldCase(t.name) == key) return biff::ReadTableFromSheet(stream_, globals_, t, limits_);
+    }
+    throw SpreadsheetError("no table named " + std::string(name));
+  }
+
+  int BiffVersion() const override { return globals_.biff; }
+
+ private:
+  std::vector<std::uint8_t> stream_;
+  biff::Globals globals_;
+  biff::TableLimits limits_{};
+};
+
+bool HasCompoundSignature(const std::vector<std::uint8_t>& b) {
+  static constexpr std::uint8_t kSig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+  return b.size() >= 8 && std::equal(kSig, kSig + 8, b.begin());
 }
+
+// A BIFF stream written straight into a file, without a compound file
+// around it, as BIFF2 to BIFF4 workbooks are stored.
+bool LooksLikeBareBiff(const std::vector<std::uint8_t>& b) {
+  if (b.size() < 8) return false;
+  const std::uint16_t type = biff::U16(&b[0]);
+  const std::uint16_t len = biff::U16(&b[2]);
+  return (type == 0x0009 || type == 0x0209 || type == 0x0409 || type == 0x0809) && len >= 4 && len <= 32 &&
+         len + 4u <= b.size();
+}
+
+bool IsBiff5Or8Bof(const std::vector<std::uint8_t>& b) {
+  const std::uint16_t version = biff::U16(&b[4]);
+  return biff::U16(&b[0]) == 0x0809 && (version == 0x0500 || version == 0x0600);
+}
+
+}  // namespace
+
+std::unique_ptr<Workbook> Workbook::Open(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) throw SpreadsheetError("cannot open file " + path);
+  struct stat st {};
+  if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+    std::fclose(f);
+    throw SpreadsheetError("not a regular file: " + path);
+  }
+  if (static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) {
+    std::fclose(f);
+    throw SpreadsheetError("file too large: " + std::to_string(st.st_size) + " bytes (the limit is 512 MB)");
+  }
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+  const std::size_t got = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), f);
+  const bool failed = std::ferror(f);
+  std::fclose(f);
+  if (failed) throw SpreadsheetError("cannot read file " + path);
+  bytes.resize(got);
+  return FromBytes(std::move(bytes));
+}
+
+std::unique_ptr<Workbook> Workbook::FromBytes(std::vector<std::uint8_t> bytes) {
+  if (!HasCompoundSignature(bytes)) {
+    if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] == 'K')
+      throw SpreadsheetError("unsupported format: newer (zip-based) workbook");
+    if (LooksLikeBareBiff(bytes)) {
+      throw SpreadsheetError(IsBiff5Or8Bof(bytes) ? "unsupported format: BIFF stream outside a compound file"
+                                                  : "unsupported format: BIFF2-4");
+    }
+    throw SpreadsheetError("not a compound file");
+  }
+  std::optional<std::vector<std::uint8_t>> stream;
+  {
+    const CompoundFile cfb = CompoundFile::Parse(bytes);
+    stream = cfb.ReadStream("Workbook");
+    if (!stream) stream = cfb.ReadStream("Book");
+  }
+  if (!stream) throw SpreadsheetError("no workbook stream (neither Workbook nor Book) in the compound file");
+  std::vector<std::uint8_t>().swap(bytes);
+  const int biff = biff::WorkbookBiffVersion(*stream);
+  DecryptWorkbookStream(*stream, biff);
+  return std::make_unique<BiffWorkbook>(std::move(*stream), biff);
+}
+
 }  // namespace zumt::sheet

@@ -1,0 +1,176 @@
+#include "platform/spreadsheet/biff_records.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/spreadsheet/spreadsheet_error.h"
+#include "platform/text/codepage.h"
+
+namespace zumt::sheet::biff {
+
+double F64(const std::uint8_t* p) {
+  std::uint64_t bits = static_cast<std::uint64_t>(U32(p)) | (static_cast<std::uint64_t>(U32(p + 4)) << 32);
+  double v;
+  std::memcpy(&v, &bits, sizeof v);
+  return v;
+}
+
+double RkValue(std::uint32_t rk) {
+  double v;
+  if (rk & 2) {
+    v = static_cast<double>(static_cast<std::int32_t>(rk) >> 2);
+  } else {
+    std::uint64_t bits = static_cast<std::uint64_t>(rk & 0xFFFFFFFCu) << 32;
+    std::memcpy(&v, &bits, sizeof v);
+  }
+  return (rk & 1) ? v / 100.0 : v;
+}
+
+bool NextRecord(Bytes stream, std::size_t& pos, Record& rec) {
+  if (pos >= stream.size()) return false;
+  if (stream.size() - pos < 4) throw SpreadsheetError("truncated record at offset " + std::to_string(pos));
+  const std::uint16_t type = U16(&stream[pos]);
+  const std::size_t len = U16(&stream[pos + 2]);
+  if (stream.size() - pos - 4 < len) throw SpreadsheetError("truncated record at offset " + std::to_string(pos));
+  rec.type = type;
+  rec.offset = pos;
+  rec.data = stream.subspan(pos + 4, len);
+  pos += 4 + len;
+  return true;
+}
+
+void AppendContinues(Bytes stream, std::size_t& pos, Continued& out) {
+  Record rec;
+  std::size_t next = pos;
+  while (next + 4 <= stream.size() && U16(&stream[next]) == rt::kContinue) {
+    NextRecord(stream, next, rec);
+    if (!rec.data.empty()) {
+      out.bounds.push_back(out.data.size());
+      out.data.insert(out.data.end(), rec.data.begin(), rec.data.end());
+    }
+    pos = next;
+  }
+}
+
+void AppendLatin1(std::string& out, const std::uint8_t* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint8_t c = p[i];
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+}
+
+void Append8Bit(std::string& out, const std::uint8_t* p, std::size_t n, int codepage) {
+  std::size_t ascii = 0;
+  while (ascii < n && p[ascii] < 0x80) ++ascii;
+  out.append(reinterpret_cast<const char*>(p), ascii);
+  if (ascii == n) return;
+  if (codepage == 1251) {
+    out += text::Cp1251ToUtf8(std::string_view(reinterpret_cast<const char*>(p + ascii), n - ascii));
+  } else {
+    out += text::CodepageToUtf8(std::string_view(reinterpret_cast<const char*>(p + ascii), n - ascii), codepage);
+  }
+}
+
+void Utf16Decoder::Append(std::string& out, const std::uint8_t* p, std::size_t nchars) {
+  for (std::size_t i = 0; i < nchars; ++i) {
+    const char32_t u = U16(p + 2 * i);
+    if (pending_) {
+      if (u >= 0xDC00 && u <= 0xDFFF) {
+        text::AppendUtf8(out, 0x10000 + ((pending_ - 0xD800) << 10) + (u - 0xDC00));
+        pending_ = 0;
+        continue;
+      }
+      text::AppendUtf8(out, 0xFFFD);
+      pending_ = 0;
+    }
+    if (u < 0x80) {
+      out.push_back(static_cast<char>(u));
+    } else if (u >= 0xD800 && u <= 0xDBFF) {
+      pending_ = u;
+    } else if (u >= 0xDC00 && u <= 0xDFFF) {
+      text::AppendUtf8(out, 0xFFFD);
+    } else {
+      text::AppendUtf8(out, u);
+    }
+  }
+}
+
+void Utf16Decoder::Finish(std::string& out) {
+  if (pending_) text::AppendUtf8(out, 0xFFFD);
+  pending_ = 0;
+}
+
+std::size_t ReadUnicodeBody(Bytes buf, std::span<const std::size_t> bounds, std::size_t pos, std::size_t cch,
+                            std::string* out) {
+  const std::size_t size = buf.size();
+  if (pos >= size) return size;
+  std::uint8_t flags = buf[pos++];
+  std::size_t runs = 0, ext = 0;
+  if (flags & 0x08) {
+    if (size - pos < 2) return size;
+    runs = U16(&buf[pos]);
+    pos += 2;
+  }
+  if (flags & 0x04) {
+    if (size - pos < 4) return size;
+    ext = U32(&buf[pos]);
+    pos += 4;
+  }
+  // A boundary right after the header means that the characters start in
+  // the CONTINUE, behind its own flags byte.
+  auto nextBound = std::lower_bound(bounds.begin(), bounds.end(), pos);
+  Utf16Decoder utf16;
+  bool wide = flags & 0x01;
+  if (out) out->reserve(out->size() + cch);
+  while (cch > 0) {
+    const std::size_t limit = nextBound == bounds.end() ? size : *nextBound;
+    const std::size_t avail = limit - pos;
+    const std::size_t n = std::min(wide ? avail / 2 : avail, cch);
+    if (out) {
+      if (wide) {
+        utf16.Append(*out, &buf[pos], n);
+      } else {
+        AppendLatin1(*out, &buf[pos], n);
+      }
+    }
+    pos += wide ? 2 * n : n;
+    cch -= n;
+    if (cch == 0) break;
+    if (limit >= size) break;  // the data ends inside the characters
+    // The characters go on in the next CONTINUE, which starts with a new flags byte.
+    pos = limit;
+    wide = buf[pos++] & 0x01;
+    ++nextBound;
+  }
+  if (out) utf16.Finish(*out);
+  const std::size_t tail = runs * 4 + ext;
+  return tail >= size - pos ? size : pos + tail;
+}
+
+bool ReadString(Bytes rec, std::size_t pos, int countBytes, int biff, int codepage, std::string& out,
+                std::size_t* end) {
+  if (pos + countBytes > rec.size()) return false;
+  const std::size_t cch = countBytes == 1 ? rec[pos] : U16(&rec[pos]);
+  pos += countBytes;
+  if (biff >= 8) {
+    if (pos >= rec.size()) {
+      if (cch != 0) return false;
+      if (end) *end = pos;
+      return true;
+    }
+    const std::size_t after = ReadUnicodeBody(rec, {}, pos, cch, &out);
+    if (end) *end = after;
+    return true;
+  }
+  const std::size_t n = std::min(cch, rec.size() - pos);
+  Append8Bit(out, &rec[pos], n, codepage);
+  if (end) *end = pos + n;
+  return true;
+}
+
+}  // namespace zumt::sheet::biff

@@ -1,0 +1,23 @@
+#pragma once
+
+// A worksheet substream read for one table: only the cells inside the
+// table's area are kept, and their strings are decoded only then.
+
+#include <cstddef>
+
+#include "platform/spreadsheet/biff_globals.h"
+#include "platform/spreadsheet/biff_records.h"
+#include "platform/spreadsheet/cell.h"
+
+namespace zumt::sheet::biff {
+
+struct TableLimits {
+  std::size_t maxCells;      // rows x columns of the table
+  std::size_t maxTextBytes;  // UTF-8 bytes of all its texts
+};
+
+// The table behind `t`: the area's first row gives the column names, the
+// further rows up to the sheet's last row with a non-blank cell are records.
+Table ReadTableFromSheet(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits);
+
+}  // namespace zumt::sheet::biff
