@@ -7,8 +7,8 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   nettle-dev
-  python3-xlrd
-  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins fonts-liberation2
+  python3-xlrd python3-msoffcrypto-tool
+  qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins qt6-translations-l10n fonts-liberation2
   xdg-utils xvfb xauth
   locales
   clang libfuzzer-14-dev libclang-rt-14-dev

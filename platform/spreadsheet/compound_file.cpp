@@ -14,8 +14,8 @@
 //   is read as far as the chain goes: writers that left a wrong size behind
 //   are more common than lost sectors. A declared size larger than the whole
 //   file (or mini stream) can never be right and is an error.
-// - A FAT sector listed beyond the end of the file reads as free entries, so
-//   only the chains that need it fail.
+// - A FAT sector listed beyond the end of the file (a truncated file) is an
+//   error only for the chains that need it.
 // - A chain that runs into a free sector, a sector outside the file or a
 //   sector it has visited before is an error naming the chain and the sector.
 // - Version 3 files keep garbage in the high 32 bits of a stream size, so
@@ -139,6 +139,8 @@ struct CompoundFile::Impl {
   std::uint32_t firstMiniFat = kEndOfChain;
   bool version3 = true;
   std::vector<std::uint32_t> fat;
+  std::vector<std::uint32_t> fatSectors;  // where each FAT sector lies
+  std::vector<bool> fatSectorPresent;     // false for one listed beyond the file
   std::vector<Entry> entries;
   std::vector<std::uint32_t> rootStreams;  // stream entries directly under the root
 
@@ -166,6 +168,10 @@ struct CompoundFile::Impl {
       seen[s] = true;
       out.push_back(s);
       if (s >= fat.size()) Fail("sector " + Num(s) + " of " + what + " is not covered by the FAT");
+      if (!fatSectorPresent[s / (sectorSize / 4)]) {
+        Fail("FAT sector " + Num(fatSectors[s / (sectorSize / 4)]) + ", needed for " + what +
+             ", is outside the file");
+      }
       s = fat[s];
     }
     return out;
@@ -195,7 +201,8 @@ struct CompoundFile::Impl {
     }
     if (size == 0) return {};
     const auto chain = Chain(e.start, (size + sectorSize - 1) >> sectorShift, what);
-    return Gather(chain, std::min<std::uint64_t>(size, static_cast<std::uint64_t>(chain.size()) * sectorSize));
+    return Gather(chain,
+                  std::min<std::uint64_t>(size, static_cast<std::uint64_t>(chain.size()) * sectorSize));
   }
 
   std::vector<std::uint8_t> ReadMini(const Entry& e, const std::string& what) const {
@@ -233,7 +240,8 @@ struct CompoundFile::Impl {
       const std::size_t bytes = std::min<std::uint64_t>(kMiniSectorSize, size - out.size());
       out.insert(out.end(), p, p + bytes);
       if (m >= miniFat.size()) {
-        if (out.size() < size) Fail("mini sector " + Num(m) + " of " + what + " is not covered by the mini FAT");
+        if (out.size() < size)
+          Fail("mini sector " + Num(m) + " of " + what + " is not covered by the mini FAT");
         break;
       }
       last = m;
@@ -246,8 +254,8 @@ struct CompoundFile::Impl {
     const std::u16string wanted = FoldedUtf16(name);
     for (std::uint32_t i : rootStreams) {
       const std::u16string& n = entries[i].name;
-      if (n.size() == wanted.size() &&
-          std::equal(n.begin(), n.end(), wanted.begin(), [](char16_t a, char16_t b) { return FoldUnit(a) == b; })) {
+      if (n.size() == wanted.size() && std::equal(n.begin(), n.end(), wanted.begin(),
+                                                  [](char16_t a, char16_t b) { return FoldUnit(a) == b; })) {
         return &entries[i];
       }
     }
@@ -299,7 +307,7 @@ CompoundFile CompoundFile::Parse(std::span<const std::uint8_t> bytes) {
   }
 
   // FAT sector numbers: the header's list, then the DIFAT chain.
-  std::vector<std::uint32_t> fatSectors;
+  std::vector<std::uint32_t>& fatSectors = im.fatSectors;
   fatSectors.reserve(fatCount);
   for (std::size_t i = 0; i < kHeaderDifatEntries && fatSectors.size() < fatCount; ++i) {
     fatSectors.push_back(Le32(h + 76 + 4 * i));
@@ -323,12 +331,12 @@ CompoundFile CompoundFile::Parse(std::span<const std::uint8_t> bytes) {
     }
   }
   im.fat.reserve(static_cast<std::size_t>(fatCount) * (im.sectorSize / 4));
+  im.fatSectorPresent.reserve(fatCount);
   for (std::uint32_t s : fatSectors) {
+    im.fatSectorPresent.push_back(s < im.sectorCount);
     if (s < im.sectorCount) {
       AppendLe32Array(im.fat, im.Sector(s), im.sectorSize / 4);
     } else {
-      // Listed beyond the end of a truncated file: the sectors it would
-      // describe are mostly missing too, so a chain that needs it is broken.
       im.fat.resize(im.fat.size() + im.sectorSize / 4, kFreeSector);
     }
   }
