@@ -26,7 +26,9 @@ QString TCheckListBox::PathAt(int row) const { return item(row)->text(); }
 
 bool TCheckListBox::Checked(int row) const { return item(row)->checkState() == Qt::Checked; }
 
-void TCheckListBox::SetChecked(int row, bool on) { item(row)->setCheckState(on ? Qt::Checked : Qt::Unchecked); }
+void TCheckListBox::SetChecked(int row, bool on) {
+  item(row)->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+}
 
 int TCheckListBox::SelectedCount() const { return static_cast<int>(selectedItems().size()); }
 

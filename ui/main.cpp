@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include "editions/edition_profile.h"
 #include "ui/un_Main.h"
@@ -10,6 +12,11 @@
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  // The program speaks Russian only: Qt's own texts (the file dialog's
+  // buttons and labels) in Russian too, whatever the desktop's language.
+  QTranslator qtTexts;
+  if (qtTexts.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtTexts);
   // The application title is the caption of the plain message boxes and the
   // error boxes (kApplicationTitle). It is deliberately not made the display
   // name: on some desktops Qt appends the display name to every window

@@ -19,7 +19,7 @@ class TOpenDialog {
   // Shows the dialog through `run`; true when the user confirmed.
   bool Execute(const std::function<std::optional<FileChoice>(QFileDialog&)>& run);
 
-  const QStringList& Files() const { return files_; }  // of the last confirmed opening
+  const QStringList& Files() const { return files_; }    // of the last confirmed opening
   const QString& FileName() const { return fileName_; }  // the first of them
   int FilterIndex() const { return filterIndex_; }       // 0: "*.xls", 1: "*.xlt"
   QFileDialog& Dialog() { return *dialog_; }

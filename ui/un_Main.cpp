@@ -60,7 +60,8 @@ QPoint DesktopCentre(const QRect& desktop, const QSize& frame) {
 }
 
 TfrmMain::TfrmMain(const EditionProfile& edition, std::string reportPath, WindowHooks hooks, QWidget* parent)
-    : TfrmMain(std::make_unique<VerificationCore>(edition, std::move(reportPath)), std::move(hooks), parent) {}
+    : TfrmMain(std::make_unique<VerificationCore>(edition, std::move(reportPath)), std::move(hooks), parent) {
+}
 
 TfrmMain::TfrmMain(std::unique_ptr<VerificationCore> core, WindowHooks hooks, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -78,8 +79,8 @@ TfrmMain::TfrmMain(std::unique_ptr<VerificationCore> core, WindowHooks hooks, QW
   // A small sans-serif face 11 pixels high, so that the captions fit the
   // buttons; the first family installed wins.
   QFont face = font();
-  face.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                    QStringLiteral("DejaVu Sans")});
+  face.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                    QStringLiteral("Arial"), QStringLiteral("DejaVu Sans")});
   face.setPixelSize(11);
   setFont(face);
   setBackgroundRole(QPalette::Button);
@@ -114,7 +115,8 @@ void TfrmMain::BuildControls() {
   const Large large[] = {
       {"btnFillForm", "fill_form.svg", "Заполнить форму", 8, &TfrmMain::btnFillFormClick},
       {"btnChoiceFile", "choice_file.svg", "Выбор файлов", 48, &TfrmMain::btnChoiceFileClick},
-      {"btnVerificationData", "verification.svg", "Проверка по ЗУРВЕ", 88, &TfrmMain::btnVerificationDataClick},
+      {"btnVerificationData", "verification.svg", "Проверка по ЗУРВЕ", 88,
+       &TfrmMain::btnVerificationDataClick},
       {"btnQuit", "quit.svg", "Завершить работу", 128, &TfrmMain::btnQuitClick},
   };
   struct Small {
@@ -128,7 +130,8 @@ void TfrmMain::BuildControls() {
   const Small small[] = {
       {"btnCheckAll", "check_all.svg", "Выбрать все", 8, 33, &TfrmMain::btnCheckAllClick},
       {"btnUncheckAll", "uncheck_all.svg", "Отменить все", 41, 36, &TfrmMain::btnUncheckAllClick},
-      {"btnInvertCheck", "invert_check.svg", "Инвертировать выбранное", 77, 33, &TfrmMain::btnInvertCheckClick},
+      {"btnInvertCheck", "invert_check.svg", "Инвертировать выбранное", 77, 33,
+       &TfrmMain::btnInvertCheckClick},
       {"btnCleanList", "clean_list.svg", "Удалить выделенные файлы из списка", 111, 33,
        &TfrmMain::btnCleanListClick},
       {"btnHelp", "help.svg", "Руководство пользователя", 144, 33, &TfrmMain::btnHelpClick},
@@ -149,7 +152,8 @@ void TfrmMain::BuildControls() {
   CheckListBox1_ = new TCheckListBox(this);
   CheckListBox1_->setObjectName(QStringLiteral("CheckListBox1"));
   CheckListBox1_->setGeometry(160, 9, 447, 169);
-  connect(CheckListBox1_, &TCheckListBox::DblClick, this, [this] { Guarded(&TfrmMain::CheckListBox1DblClick); });
+  connect(CheckListBox1_, &TCheckListBox::DblClick, this,
+          [this] { Guarded(&TfrmMain::CheckListBox1DblClick); });
   chain(CheckListBox1_);
 
   for (const Small& b : small) {
@@ -183,7 +187,8 @@ void TfrmMain::Guarded(void (TfrmMain::*handler)()) {
 }
 
 void TfrmMain::ShowErrorBox(const std::string& message) {
-  hooks_.ShowMessage(this, QMessageBox::Critical, kApplicationTitle, QString::fromStdString(ErrorBoxText(message)));
+  hooks_.ShowMessage(this, QMessageBox::Critical, kApplicationTitle,
+                     QString::fromStdString(ErrorBoxText(message)));
 }
 
 bool TfrmMain::FormClose() {
@@ -212,7 +217,9 @@ void TfrmMain::btnFillFormClick() {
   hooks_.ShellOpen(ToFsPath(OpenDialog1_.FileName()), ShowState::Normal);
 }
 
-QString TfrmMain::ManualPath() { return QCoreApplication::applicationDirPath() + QLatin1Char('/') + kManualName; }
+QString TfrmMain::ManualPath() {
+  return QCoreApplication::applicationDirPath() + QLatin1Char('/') + kManualName;
+}
 
 void TfrmMain::btnHelpClick() { hooks_.ShellOpen(ToFsPath(ManualPath()), ShowState::Restore); }
 

@@ -32,7 +32,8 @@ WindowHooks WithDefaults(WindowHooks hooks) {
   if (!hooks.AskYesNo) hooks.AskYesNo = AskYesNoBox;
   if (!hooks.ShowMessage) hooks.ShowMessage = MessageBox;
   if (!hooks.RunFileDialog) hooks.RunFileDialog = RunDialog;
-  if (!hooks.ShellOpen) hooks.ShellOpen = [](const std::string& path, ShowState state) { zumt::ShellOpen(path, state); };
+  if (!hooks.ShellOpen)
+    hooks.ShellOpen = [](const std::string& path, ShowState state) { zumt::ShellOpen(path, state); };
   return hooks;
 }
 

@@ -13,7 +13,8 @@ namespace zumt::test {
 namespace {
 
 const QString kAddCaption = "Добавить/Заменить файлы";
-const QString kAddText = "Вы хотите добавить файлы к уже выбранным или произвести замену?\n\rДля замены нажмите кнопку Нет";
+const QString kAddText =
+    "Вы хотите добавить файлы к уже выбранным или произвести замену?\n\rДля замены нажмите кнопку Нет";
 const QString kRemoveCaption = "Удалить файлы из списка";
 const QString kRemoveText = "Удалить выделенные файлы из списка?\n\rДля удаления нажмите кнопку Да";
 
@@ -81,8 +82,8 @@ class DocumentListTest : public QObject {
     QTest::newRow("replace") << QStringList{"+ab", "+c"} << "0" << QStringList{kAddCaption} << "c" << true;
     QTest::newRow("replace then cancel empties the list and the next choice asks nothing")
         << QStringList{"+ab", "-", "+d"} << "0" << QStringList{kAddCaption} << "d" << true;
-    QTest::newRow("replace then cancel") << QStringList{"+ab", "-"} << "0" << QStringList{kAddCaption} << ""
-                                         << false;
+    QTest::newRow("replace then cancel")
+        << QStringList{"+ab", "-"} << "0" << QStringList{kAddCaption} << "" << false;
     QTest::newRow("removing everything: the next choice asks nothing")
         << QStringList{"+ab", "x", "+c"} << "1" << QStringList{kRemoveCaption} << "c" << true;
     QTest::newRow("a duplicate is a second entry")
@@ -128,12 +129,24 @@ class DocumentListTest : public QObject {
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("before");
     QTest::addColumn<QString>("after");
-    QTest::newRow("check all") << "btnCheckAll" << "1010" << "1111";
-    QTest::newRow("uncheck all") << "btnUncheckAll" << "1010" << "0000";
-    QTest::newRow("invert") << "btnInvertCheck" << "1010" << "0101";
-    QTest::newRow("check all, empty") << "btnCheckAll" << "" << "";
-    QTest::newRow("uncheck all, empty") << "btnUncheckAll" << "" << "";
-    QTest::newRow("invert, empty") << "btnInvertCheck" << "" << "";
+    QTest::newRow("check all") << "btnCheckAll"
+                               << "1010"
+                               << "1111";
+    QTest::newRow("uncheck all") << "btnUncheckAll"
+                                 << "1010"
+                                 << "0000";
+    QTest::newRow("invert") << "btnInvertCheck"
+                            << "1010"
+                            << "0101";
+    QTest::newRow("check all, empty") << "btnCheckAll"
+                                      << ""
+                                      << "";
+    QTest::newRow("uncheck all, empty") << "btnUncheckAll"
+                                        << ""
+                                        << "";
+    QTest::newRow("invert, empty") << "btnInvertCheck"
+                                   << ""
+                                   << "";
   }
   void markButtons() {
     QFETCH(QString, button);
@@ -159,10 +172,22 @@ class DocumentListTest : public QObject {
     QTest::addColumn<QString>("marks");
     QTest::addColumn<bool>("nothingBox");
     // Entries abcd, marks 1100: a checked and selected, b checked only, c selected only.
-    QTest::newRow("yes removes the selected, checked or not") << "1010" << "1" << "bd" << "10" << false;
-    QTest::newRow("no removes nothing") << "1010" << "0" << "abcd" << "1100" << false;
-    QTest::newRow("no selection") << "0000" << "" << "abcd" << "1100" << true;
-    QTest::newRow("everything") << "1111" << "1" << "" << "" << false;
+    QTest::newRow("yes removes the selected, checked or not") << "1010"
+                                                              << "1"
+                                                              << "bd"
+                                                              << "10" << false;
+    QTest::newRow("no removes nothing") << "1010"
+                                        << "0"
+                                        << "abcd"
+                                        << "1100" << false;
+    QTest::newRow("no selection") << "0000"
+                                  << ""
+                                  << "abcd"
+                                  << "1100" << true;
+    QTest::newRow("everything") << "1111"
+                                << "1"
+                                << ""
+                                << "" << false;
   }
   void removal() {
     QFETCH(QString, selected);
@@ -198,14 +223,31 @@ class DocumentListTest : public QObject {
     QTest::addColumn<QString>("gesture");  // click, dclick or space
     QTest::addColumn<QString>("where");    // box, text or blank
     QTest::addColumn<QString>("marks");
-    QTest::addColumn<QString>("opened");   // letter of the opened entry, or ""
-    QTest::newRow("click on the box toggles") << "click" << "box" << "01" << "";
-    QTest::newRow("click on the text only selects") << "click" << "text" << "00" << "";
-    QTest::newRow("space toggles the current entry") << "space" << "text" << "01" << "";
-    QTest::newRow("double click on the text opens") << "dclick" << "text" << "00" << "b";
-    QTest::newRow("double click on the box toggles twice and opens") << "dclick" << "box" << "00" << "b";
-    QTest::newRow("double click below the entries opens the current one")
-        << "dclick" << "blank" << "00" << "a";
+    QTest::addColumn<QString>("opened");  // letter of the opened entry, or ""
+    QTest::newRow("click on the box toggles") << "click"
+                                              << "box"
+                                              << "01"
+                                              << "";
+    QTest::newRow("click on the text only selects") << "click"
+                                                    << "text"
+                                                    << "00"
+                                                    << "";
+    QTest::newRow("space toggles the current entry") << "space"
+                                                     << "text"
+                                                     << "01"
+                                                     << "";
+    QTest::newRow("double click on the text opens") << "dclick"
+                                                    << "text"
+                                                    << "00"
+                                                    << "b";
+    QTest::newRow("double click on the box toggles twice and opens") << "dclick"
+                                                                     << "box"
+                                                                     << "00"
+                                                                     << "b";
+    QTest::newRow("double click below the entries opens the current one") << "dclick"
+                                                                          << "blank"
+                                                                          << "00"
+                                                                          << "a";
   }
   void pressesOnTheList() {
     QFETCH(QString, gesture);
@@ -229,7 +271,8 @@ class DocumentListTest : public QObject {
                                         : QPoint(100, view->height() - 5);
     QVERIFY(!list.itemAt(QPoint(100, view->height() - 5)));
     if (gesture == "click") QTest::mouseClick(view, Qt::LeftButton, {}, at);
-    if (gesture == "dclick") QTest::mouseDClick(view, Qt::LeftButton, {}, at);  // press, release, second press, release
+    if (gesture == "dclick")
+      QTest::mouseDClick(view, Qt::LeftButton, {}, at);  // press, release, second press, release
     if (gesture == "space") {
       QTest::mouseClick(view, Qt::LeftButton, {}, at);
       QTest::keyClick(&list, Qt::Key_Space);
@@ -275,7 +318,8 @@ class DocumentListTest : public QObject {
     const int textWidth = list.fontMetrics().horizontalAdvance(longPath);
     QVERIFY2(entry.width() > textWidth, qPrintable(QString("%1 <= %2").arg(entry.width()).arg(textWidth)));
     QVERIFY2(entry.right() < list.viewport()->width(),
-             qPrintable(QString("entry ends at %1, viewport %2").arg(entry.right()).arg(list.viewport()->width())));
+             qPrintable(
+                 QString("entry ends at %1, viewport %2").arg(entry.right()).arg(list.viewport()->width())));
     QVERIFY(entry.left() < 0);  // it did have to scroll
   }
 

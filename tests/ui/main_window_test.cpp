@@ -22,7 +22,8 @@ class MainWindowTest : public QObject {
     Script script;
     std::unique_ptr<TfrmMain> w;
     // `real` names the hooks left to the real thing: 'b' the boxes, 'd' the file dialog.
-    explicit Window(const std::string& report, const EditionProfile& edition = EditionA(), const char* real = "") {
+    explicit Window(const std::string& report, const EditionProfile& edition = EditionA(),
+                    const char* real = "") {
       WindowHooks hooks = script.Hooks();
       if (std::strchr(real, 'b')) hooks.AskYesNo = nullptr, hooks.ShowMessage = nullptr;
       if (std::strchr(real, 'd')) hooks.RunFileDialog = nullptr;
@@ -259,7 +260,7 @@ class MainWindowTest : public QObject {
           if (!dialog) return void(modal->close());
           auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
           if (!name) return void(dialog->reject());
-          name->setText(missing);  // what the user types
+          name->setText(missing);                   // what the user types
           static_cast<QDialog*>(dialog)->accept();  // the dialog's own "Open"
         },
         &seen);
@@ -272,7 +273,8 @@ class MainWindowTest : public QObject {
   void theManualOpensWithAnEmptyList() {
     Window win(report());
     win.click("btnHelp");
-    const std::string manual = (QCoreApplication::applicationDirPath() + "/Руководство пользователя.doc").toStdString();
+    const std::string manual =
+        (QCoreApplication::applicationDirPath() + "/Руководство пользователя.doc").toStdString();
     QCOMPARE(win.script.opened.size(), 1u);
     QCOMPARE(win.script.opened[0].first, manual);
     QCOMPARE(win.script.opened[0].second, ShowState::Restore);

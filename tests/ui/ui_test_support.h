@@ -29,14 +29,14 @@ struct Shown {
 
 // Answers and records what the window asks of the user and the desktop.
 struct Script {
-  std::deque<bool> answers;                         // to the yes/no questions, in order
-  std::deque<std::optional<FileChoice>> choices;    // to the file dialog, in order
+  std::deque<bool> answers;                       // to the yes/no questions, in order
+  std::deque<std::optional<FileChoice>> choices;  // to the file dialog, in order
   std::vector<Shown> questions, messages;
   std::vector<std::pair<QString, QString>> dialogStart;  // first preselected file, filter
   std::vector<const QFileDialog*> dialogs;
   std::vector<std::pair<std::string, ShowState>> opened;
   std::vector<bool> busyWhileOpening, busyWhileShowing;  // override cursor at those moments
-  QStringList unexpected;                           // a box or dialog with no answer left
+  QStringList unexpected;                                // a box or dialog with no answer left
 
   static bool Busy() { return QApplication::overrideCursor() != nullptr; }
 
