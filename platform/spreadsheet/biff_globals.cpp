@@ -38,14 +38,12 @@ void ParseBoundSheet(const Record& rec, Globals& g) {
 }
 
 void ParseExternSheet(Bytes stream, std::size_t& pos, const Record& rec, Links& links) {
-  Continued all;
-  all.data.assign(rec.data.begin(), rec.data.end());
-  AppendContinues(stream, pos, all);
-  if (all.data.size() < 2) return;
-  const std::size_t count = U16(&all.data[0]);
-  for (std::size_t i = 0; i < count && 2 + 6 * i + 6 <= all.data.size(); ++i) {
-    const std::uint8_t* p = &all.data[2 + 6 * i];
-    links.xti.push_back({U16(p), static_cast<std::int16_t>(U16(p + 2)), static_cast<std::int16_t>(U16(p + 4))});
+  const std::vector<Bytes> pieces = WithContinues(stream, pos, rec.data);
+  PieceReader reader(pieces, 0, 0);
+  std::uint16_t count, supbook, first, last;
+  if (!reader.U16(count)) return;
+  for (std::size_t i = 0; i < count && reader.U16(supbook) && reader.U16(first) && reader.U16(last); ++i) {
+    links.xti.push_back({supbook, static_cast<std::int16_t>(first), static_cast<std::int16_t>(last)});
   }
 }
 
@@ -103,10 +101,7 @@ Globals ParseGlobals(Bytes stream, int biff) {
         break;
       case rt::kSst:
         if (biff >= 8) {
-          Continued sst;
-          sst.data.assign(d.begin(), d.end());
-          AppendContinues(stream, pos, sst);
-          g.sst.Index(std::move(sst));
+          g.sst.Index(stream, WithContinues(stream, pos, d));
         }
         break;
       case rt::kSupBook:

@@ -39,17 +39,90 @@ bool NextRecord(Bytes stream, std::size_t& pos, Record& rec) {
   return true;
 }
 
-void AppendContinues(Bytes stream, std::size_t& pos, Continued& out) {
+std::vector<Bytes> WithContinues(Bytes stream, std::size_t& pos, Bytes first) {
+  std::vector<Bytes> pieces{first};
   Record rec;
   std::size_t next = pos;
-  while (next + 4 <= stream.size() && U16(&stream[next]) == rt::kContinue) {
+  while (next + 4 <= stream.size() && biff::U16(&stream[next]) == rt::kContinue) {
     NextRecord(stream, next, rec);
-    if (!rec.data.empty()) {
-      out.bounds.push_back(out.data.size());
-      out.data.insert(out.data.end(), rec.data.begin(), rec.data.end());
-    }
+    pieces.push_back(rec.data);
     pos = next;
   }
+  return pieces;
+}
+
+bool PieceReader::Advance() {
+  while (offset_ >= pieces_[piece_].size()) {
+    if (piece_ + 1 >= pieces_.size()) return false;
+    ++piece_;
+    offset_ = 0;
+  }
+  return true;
+}
+
+bool PieceReader::AtEnd() { return !Advance(); }
+
+bool PieceReader::Byte(std::uint8_t& v) {
+  if (!Advance()) return false;
+  v = pieces_[piece_][offset_++];
+  return true;
+}
+
+bool PieceReader::U16(std::uint16_t& v) {
+  std::uint8_t a, b;
+  if (!Byte(a) || !Byte(b)) return false;
+  v = static_cast<std::uint16_t>(a | (b << 8));
+  return true;
+}
+
+bool PieceReader::U32(std::uint32_t& v) {
+  std::uint16_t a, b;
+  if (!U16(a) || !U16(b)) return false;
+  v = a | (static_cast<std::uint32_t>(b) << 16);
+  return true;
+}
+
+void PieceReader::Skip(std::size_t n) {
+  while (n > 0 && Advance()) {
+    const std::size_t step = std::min(n, pieces_[piece_].size() - offset_);
+    offset_ += step;
+    n -= step;
+  }
+}
+
+void PieceReader::UnicodeBody(std::size_t cch, std::string* out) {
+  std::uint8_t flags;
+  if (!Byte(flags)) return;
+  std::uint16_t runs = 0;
+  std::uint32_t ext = 0;
+  if ((flags & 0x08) && !U16(runs)) return;
+  if ((flags & 0x04) && !U32(ext)) return;
+  Utf16Decoder utf16;
+  bool wide = flags & 0x01;
+  if (out) out->reserve(out->size() + cch);
+  while (cch > 0) {
+    const Bytes piece = pieces_[piece_];
+    const std::size_t avail = piece.size() - offset_;
+    const std::size_t n = std::min(wide ? avail / 2 : avail, cch);
+    if (out) {
+      if (wide) {
+        utf16.Append(*out, piece.data() + offset_, n);
+      } else {
+        AppendLatin1(*out, piece.data() + offset_, n);
+      }
+    }
+    offset_ += wide ? 2 * n : n;
+    cch -= n;
+    if (cch == 0) break;
+    // The characters go on in the next CONTINUE, behind a new flags byte
+    // (a header that ends its record leaves all of them to the CONTINUE).
+    offset_ = piece.size();
+    std::uint8_t next;
+    if (!Byte(next)) break;
+    wide = next & 0x01;
+  }
+  if (out) utf16.Finish(*out);
+  Skip(4 * static_cast<std::size_t>(runs) + ext);
 }
 
 void AppendLatin1(std::string& out, const std::uint8_t* p, std::size_t n) {
@@ -105,53 +178,6 @@ void Utf16Decoder::Finish(std::string& out) {
   pending_ = 0;
 }
 
-std::size_t ReadUnicodeBody(Bytes buf, std::span<const std::size_t> bounds, std::size_t pos, std::size_t cch,
-                            std::string* out) {
-  const std::size_t size = buf.size();
-  if (pos >= size) return size;
-  std::uint8_t flags = buf[pos++];
-  std::size_t runs = 0, ext = 0;
-  if (flags & 0x08) {
-    if (size - pos < 2) return size;
-    runs = U16(&buf[pos]);
-    pos += 2;
-  }
-  if (flags & 0x04) {
-    if (size - pos < 4) return size;
-    ext = U32(&buf[pos]);
-    pos += 4;
-  }
-  // A boundary right after the header means that the characters start in
-  // the CONTINUE, behind its own flags byte.
-  auto nextBound = std::lower_bound(bounds.begin(), bounds.end(), pos);
-  Utf16Decoder utf16;
-  bool wide = flags & 0x01;
-  if (out) out->reserve(out->size() + cch);
-  while (cch > 0) {
-    const std::size_t limit = nextBound == bounds.end() ? size : *nextBound;
-    const std::size_t avail = limit - pos;
-    const std::size_t n = std::min(wide ? avail / 2 : avail, cch);
-    if (out) {
-      if (wide) {
-        utf16.Append(*out, &buf[pos], n);
-      } else {
-        AppendLatin1(*out, &buf[pos], n);
-      }
-    }
-    pos += wide ? 2 * n : n;
-    cch -= n;
-    if (cch == 0) break;
-    if (limit >= size) break;  // the data ends inside the characters
-    // The characters go on in the next CONTINUE, which starts with a new flags byte.
-    pos = limit;
-    wide = buf[pos++] & 0x01;
-    ++nextBound;
-  }
-  if (out) utf16.Finish(*out);
-  const std::size_t tail = runs * 4 + ext;
-  return tail >= size - pos ? size : pos + tail;
-}
-
 bool ReadString(Bytes rec, std::size_t pos, int countBytes, int biff, int codepage, std::string& out,
                 std::size_t* end) {
   if (pos + countBytes > rec.size()) return false;
@@ -163,8 +189,10 @@ bool ReadString(Bytes rec, std::size_t pos, int countBytes, int biff, int codepa
       if (end) *end = pos;
       return true;
     }
-    const std::size_t after = ReadUnicodeBody(rec, {}, pos, cch, &out);
-    if (end) *end = after;
+    const Bytes pieces[1] = {rec};
+    PieceReader reader(pieces, 0, pos);
+    reader.UnicodeBody(cch, &out);
+    if (end) *end = reader.Position(rec.data());
     return true;
   }
   const std::size_t n = std::min(cch, rec.size() - pos);

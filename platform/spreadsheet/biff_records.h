@@ -43,14 +43,42 @@ struct Record {
 // when the header or the body runs past the end.
 bool NextRecord(Bytes stream, std::size_t& pos, Record& rec);
 
-// The record at `pos` followed by its CONTINUE records, as one buffer with
-// the offsets where each CONTINUE's data begins (empty CONTINUE records
-// leave no boundary). Advances `pos` past the last CONTINUE.
-struct Continued {
-  std::vector<std::uint8_t> data;
-  std::vector<std::size_t> bounds;  // ascending, each < data.size()
+// The data of a record and of the CONTINUE records after it, as pieces of
+// the stream (empty CONTINUE records included). Advances `pos` past the
+// last CONTINUE.
+std::vector<Bytes> WithContinues(Bytes stream, std::size_t& pos, Bytes first);
+
+// Reads across the pieces of a continued record. Plain fields run on from
+// one piece into the next; the characters of a string restart with a new
+// flags byte in each piece they continue into.
+class PieceReader {
+ public:
+  PieceReader(std::span<const Bytes> pieces, std::size_t piece, std::size_t offset)
+      : pieces_(pieces), piece_(piece), offset_(offset) {}
+
+  bool Byte(std::uint8_t& v);
+  bool U16(std::uint16_t& v);
+  bool U32(std::uint32_t& v);
+  void Skip(std::size_t n);
+  bool AtEnd();
+  // Offset of the reading position from `base` (the stream's first byte).
+  std::size_t Position(const std::uint8_t* base) const {
+    return static_cast<std::size_t>(pieces_[piece_].data() + offset_ - base);
+  }
+
+  // The rest of a BIFF8 unicode string whose character count has been read:
+  // flags byte, optional run count and extended size, characters, runs and
+  // extended data. Decodes into `out` when it is not null; a string cut
+  // short by the end of the data keeps what is there.
+  void UnicodeBody(std::size_t cch, std::string* out);
+
+ private:
+  bool Advance();  // to the next non-empty piece, when the current one is used up
+
+  std::span<const Bytes> pieces_;
+  std::size_t piece_;
+  std::size_t offset_;
 };
-void AppendContinues(Bytes stream, std::size_t& pos, Continued& out);
 
 // Text decoding into UTF-8.
 void AppendLatin1(std::string& out, const std::uint8_t* p, std::size_t n);
@@ -66,16 +94,6 @@ class Utf16Decoder {
  private:
   char32_t pending_ = 0;
 };
-
-// Reads a BIFF8 unicode string body (flags byte, optional run count and
-// extended size, characters, runs, extended data) starting at `pos` in `buf`
-// for `cch` characters. At each boundary in `bounds` that falls inside the
-// characters a new flags byte selects the width of the rest; everything
-// else runs on across boundaries. Decodes into `out` when it is not null.
-// Returns the position after the string (clamped to the end of the buffer);
-// a string cut short by the end of the buffer keeps what is there.
-std::size_t ReadUnicodeBody(Bytes buf, std::span<const std::size_t> bounds, std::size_t pos,
-                            std::size_t cch, std::string* out);
 
 // A whole BIFF8 XLUnicodeString (16-bit count) or ShortXLUnicodeString
 // (8-bit count) at `pos` of a single record; BIFF5 strings are a count and

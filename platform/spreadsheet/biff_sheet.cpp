@@ -174,7 +174,7 @@ std::string HeaderText(const Cell& c, std::size_t index) {
 
 }  // namespace
 
-Table ReadTableFromSheet(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits) {
+AreaCells ReadAreaCells(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits) {
   const Area& a = t.area;
   const SheetScan scan = ScanSheet(stream, g, a);
   const std::size_t ncols = a.lastCol - a.firstCol + 1;
@@ -184,9 +184,9 @@ Table ReadTableFromSheet(Bytes stream, const Globals& g, const TableName& t, con
     throw SpreadsheetError("table " + t.name + " is too large: " + std::to_string(nrows) + " rows of " +
                            std::to_string(ncols) + " columns");
   }
-  Table table;
-  table.name = t.name;
-  Row header(ncols);
+  AreaCells table;
+  Row& header = table.header;
+  header.resize(ncols);
   table.rows.assign(nrows, Row(ncols));
   std::size_t textBytes = 0;
   for (const Entry& e : scan.entries) {
@@ -242,10 +242,9 @@ Table ReadTableFromSheet(Bytes stream, const Globals& g, const TableName& t, con
         if (rec.data.size() < 2) break;
         const std::size_t cch = U16(&rec.data[0]);
         if (g.biff >= 8) {
-          Continued all;
-          all.data.assign(rec.data.begin(), rec.data.end());
-          AppendContinues(stream, p, all);
-          ReadUnicodeBody(Bytes(all.data), all.bounds, 2, cch, &cell->text);
+          const std::vector<Bytes> pieces = WithContinues(stream, p, rec.data);
+          PieceReader reader(pieces, 0, 2);
+          reader.UnicodeBody(cch, &cell->text);
         } else {
           Append8Bit(cell->text, &rec.data[2], std::min(cch, rec.data.size() - 2), g.codepage);
         }
@@ -257,8 +256,16 @@ Table ReadTableFromSheet(Bytes stream, const Globals& g, const TableName& t, con
       throw SpreadsheetError("table " + t.name + " holds too much text for the size of the workbook");
     }
   }
-  table.columns.reserve(ncols);
-  for (std::size_t i = 0; i < ncols; ++i) table.columns.push_back(HeaderText(header[i], i));
+  return table;
+}
+
+Table ReadTableFromSheet(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits) {
+  AreaCells cells = ReadAreaCells(stream, g, t, limits);
+  Table table;
+  table.name = t.name;
+  table.columns.reserve(cells.header.size());
+  for (std::size_t i = 0; i < cells.header.size(); ++i) table.columns.push_back(HeaderText(cells.header[i], i));
+  table.rows = std::move(cells.rows);
   return table;
 }
 

@@ -16,6 +16,14 @@ struct TableLimits {
   std::size_t maxTextBytes;  // UTF-8 bytes of all its texts
 };
 
+// The cells of an area: its first row, and the further rows up to the
+// sheet's last row with a non-blank cell, each with one cell per column.
+struct AreaCells {
+  Row header;
+  std::vector<Row> rows;
+};
+AreaCells ReadAreaCells(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits);
+
 // The table behind `t`: the area's first row gives the column names, the
 // further rows up to the sheet's last row with a non-blank cell are records.
 Table ReadTableFromSheet(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits);

@@ -1,8 +1,8 @@
 #pragma once
 
 // The shared string table of a BIFF8 workbook. Opening only indexes where
-// each string starts (the SST and its CONTINUE records joined); a string is
-// decoded when a cell asks for it.
+// each string starts; a string is decoded when a cell asks for it. The
+// table refers to the workbook stream, which must outlive it.
 
 #include <cstdint>
 #include <string>
@@ -14,18 +14,22 @@ namespace zumt::sheet::biff {
 
 class SharedStrings {
  public:
-  // `sst` is the SST record's data joined with its CONTINUE records. The
-  // unique-string count in its header is not trusted: strings are indexed
-  // until the data ends.
-  void Index(Continued sst);
+  // `pieces` are the SST record's data and its CONTINUE records' data, all
+  // inside `stream`. The unique-string count in the SST header is not
+  // trusted: strings are indexed until the data ends.
+  void Index(Bytes stream, std::vector<Bytes> pieces);
 
   std::size_t size() const { return starts_.size(); }
   // Appends string `i` as UTF-8; false when there is no such string.
   bool Append(std::uint32_t i, std::string& out) const;
 
  private:
-  Continued data_;
-  std::vector<std::uint32_t> starts_;  // offset of each string's character count
+  PieceReader At(std::size_t offset) const;
+
+  const std::uint8_t* base_ = nullptr;
+  std::vector<Bytes> pieces_;
+  std::vector<std::uint32_t> pieceStarts_;  // stream offset of each piece
+  std::vector<std::uint32_t> starts_;       // stream offset of each string's character count
 };
 
 }  // namespace zumt::sheet::biff

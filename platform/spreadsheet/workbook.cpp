@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/spreadsheet/biff_decrypt.h"
 #include "platform/spreadsheet/biff_globals.h"
@@ -52,14 +55,14 @@ class BiffWorkbook final : public Workbook {
   biff::TableLimits limits_{};
 };
 
-bool HasCompoundSignature(const std::vector<std::uint8_t>& b) {
+bool HasCompoundSignature(biff::Bytes b) {
   static constexpr std::uint8_t kSig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   return b.size() >= 8 && std::equal(kSig, kSig + 8, b.begin());
 }
 
 // A BIFF stream written straight into a file, without a compound file
 // around it, as BIFF2 to BIFF4 workbooks are stored.
-bool LooksLikeBareBiff(const std::vector<std::uint8_t>& b) {
+bool LooksLikeBareBiff(biff::Bytes b) {
   if (b.size() < 8) return false;
   const std::uint16_t type = biff::U16(&b[0]);
   const std::uint16_t len = biff::U16(&b[2]);
@@ -67,35 +70,12 @@ bool LooksLikeBareBiff(const std::vector<std::uint8_t>& b) {
          len + 4u <= b.size();
 }
 
-bool IsBiff5Or8Bof(const std::vector<std::uint8_t>& b) {
+bool IsBiff5Or8Bof(biff::Bytes b) {
   const std::uint16_t version = biff::U16(&b[4]);
   return biff::U16(&b[0]) == 0x0809 && (version == 0x0500 || version == 0x0600);
 }
 
-}  // namespace
-
-std::unique_ptr<Workbook> Workbook::Open(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) throw SpreadsheetError("cannot open file " + path);
-  struct stat st {};
-  if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
-    std::fclose(f);
-    throw SpreadsheetError("not a regular file: " + path);
-  }
-  if (static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) {
-    std::fclose(f);
-    throw SpreadsheetError("file too large: " + std::to_string(st.st_size) + " bytes (the limit is 512 MB)");
-  }
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
-  const std::size_t got = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), f);
-  const bool failed = std::ferror(f);
-  std::fclose(f);
-  if (failed) throw SpreadsheetError("cannot read file " + path);
-  bytes.resize(got);
-  return FromBytes(std::move(bytes));
-}
-
-std::unique_ptr<Workbook> Workbook::FromBytes(std::vector<std::uint8_t> bytes) {
+std::unique_ptr<Workbook> FromFile(biff::Bytes bytes) {
   if (!HasCompoundSignature(bytes)) {
     if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] == 'K')
       throw SpreadsheetError("unsupported format: newer (zip-based) workbook");
@@ -112,10 +92,63 @@ std::unique_ptr<Workbook> Workbook::FromBytes(std::vector<std::uint8_t> bytes) {
     if (!stream) stream = cfb.ReadStream("Book");
   }
   if (!stream) throw SpreadsheetError("no workbook stream (neither Workbook nor Book) in the compound file");
-  std::vector<std::uint8_t>().swap(bytes);
   const int biff = biff::WorkbookBiffVersion(*stream);
   DecryptWorkbookStream(*stream, biff);
   return std::make_unique<BiffWorkbook>(std::move(*stream), biff);
 }
+
+// The file mapped into memory for the time of opening (only the workbook
+// stream is kept), which spares reading a copy of it.
+class MappedFile {
+ public:
+  explicit MappedFile(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) throw SpreadsheetError("cannot open file " + path);
+    struct stat st {};
+    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+      Close();
+      throw SpreadsheetError("not a regular file: " + path);
+    }
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) {
+      Close();
+      throw SpreadsheetError("file too large: " + std::to_string(st.st_size) + " bytes (the limit is 512 MB)");
+    }
+    size_ = static_cast<std::size_t>(st.st_size);
+    if (size_ > 0) {
+      void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, 0);
+      if (p == MAP_FAILED) {
+        Close();
+        throw SpreadsheetError("cannot read file " + path);
+      }
+      data_ = static_cast<const std::uint8_t*>(p);
+    }
+  }
+  ~MappedFile() { Close(); }
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  biff::Bytes bytes() const { return {data_, size_}; }
+
+ private:
+  void Close() {
+    if (data_) munmap(const_cast<std::uint8_t*>(data_), size_);
+    if (fd_ >= 0) ::close(fd_);
+    data_ = nullptr;
+    fd_ = -1;
+  }
+  int fd_ = -1;
+  const std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+}  // namespace
+
+// A file that shrinks while it is mapped would raise SIGBUS on reading the
+// lost pages; workbooks are not written while the program reads them.
+std::unique_ptr<Workbook> Workbook::Open(const std::string& path) {
+  const MappedFile file(path);
+  return FromFile(file.bytes());
+}
+
+std::unique_ptr<Workbook> Workbook::FromBytes(std::vector<std::uint8_t> bytes) { return FromFile(bytes); }
 
 }  // namespace zumt::sheet
