@@ -22,6 +22,8 @@
 //   only the low 32 bits are used there.
 // - The directory's sibling tree is walked with a visited set, so a tree that
 //   loops or points outside the directory only loses the broken branches.
+// The file's bytes are read where they are (only a cut-short last sector is
+// copied), and sector runs that lie one after another are copied at once.
 // Every vector is sized from a count that has been checked against the sectors
 // present, so memory stays within a small multiple of the input size.
 #include "platform/spreadsheet/compound_file.h"
@@ -131,7 +133,8 @@ struct CompoundFile::Entry {
 };
 
 struct CompoundFile::Impl {
-  std::vector<std::uint8_t> data;  // the file, padded with zeros to whole sectors
+  std::span<const std::uint8_t> file;  // the caller's bytes, not copied
+  std::vector<std::uint8_t> tail;      // the last sector padded with zeros, when the file cuts it short
   std::uint32_t sectorShift = 9;
   std::uint32_t sectorSize = 512;
   std::uint32_t sectorCount = 0;  // sectors after the header sector
@@ -145,7 +148,8 @@ struct CompoundFile::Impl {
   std::vector<std::uint32_t> rootStreams;  // stream entries directly under the root
 
   const std::uint8_t* Sector(std::uint32_t s) const {
-    return data.data() + (static_cast<std::size_t>(s) + 1) * sectorSize;
+    if (s + 1 == sectorCount && !tail.empty()) return tail.data();
+    return file.data() + (static_cast<std::size_t>(s) + 1) * sectorSize;
   }
 
   std::uint64_t EntrySize(const Entry& e) const { return version3 ? (e.size & 0xFFFFFFFFu) : e.size; }
@@ -184,7 +188,10 @@ struct CompoundFile::Impl {
     std::size_t i = 0;
     while (i < chain.size() && out.size() < size) {
       std::size_t run = 1;  // consecutive sectors are copied at once
-      while (i + run < chain.size() && chain[i + run] == chain[i] + run) ++run;
+      while (i + run < chain.size() && chain[i + run] == chain[i] + run &&
+             !(chain[i + run] + 1 == sectorCount && !tail.empty())) {
+        ++run;
+      }
       const std::size_t bytes =
           std::min<std::uint64_t>(static_cast<std::uint64_t>(run) * sectorSize, size - out.size());
       const std::uint8_t* p = Sector(chain[i]);
@@ -290,11 +297,13 @@ CompoundFile CompoundFile::Parse(std::span<const std::uint8_t> bytes) {
   const std::uint64_t body = bytes.size() > im.sectorSize ? bytes.size() - im.sectorSize : 0;
   im.sectorCount = static_cast<std::uint32_t>(
       std::min<std::uint64_t>((body + im.sectorSize - 1) >> shift, kMaxRegularSector + 1ull));
-  const std::size_t padded = (static_cast<std::size_t>(im.sectorCount) + 1) * im.sectorSize;
-  im.data.reserve(padded);
-  im.data.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(bytes.size(), padded)));
-  im.data.resize(padded);  // a cut-short last sector reads as zeros
-  h = im.data.data();
+  im.file = bytes;
+  const std::size_t lastStart =
+      static_cast<std::size_t>(im.sectorCount) * im.sectorSize;  // last sector's offset
+  if (im.sectorCount > 0 && bytes.size() < lastStart + im.sectorSize) {
+    im.tail.assign(bytes.begin() + static_cast<std::ptrdiff_t>(lastStart), bytes.end());
+    im.tail.resize(im.sectorSize);  // a cut-short last sector reads as zeros
+  }
 
   const std::uint32_t fatCount = Le32(h + 44);
   const std::uint32_t firstDir = Le32(h + 48);

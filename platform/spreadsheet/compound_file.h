@@ -14,6 +14,8 @@ namespace zumt::sheet {
 // from memory: header, DIFAT, FAT, mini FAT and directory. Every offset,
 // length and chain is checked against the bytes present; chains that loop
 // or run outside the file are errors. Throws SpreadsheetError.
+// The bytes are read in place, not copied: they must stay alive and
+// unchanged for as long as the CompoundFile is used.
 class CompoundFile {
  public:
   // Throws SpreadsheetError("not a compound file") when the signature is

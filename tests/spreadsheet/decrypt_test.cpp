@@ -114,6 +114,7 @@ TEST(DecryptWorkbookStream, DefaultPasswordFilesMatchTheirDecryptedTwins) {
   TempDir tmp;
   const std::vector<fs::path> files = {kCorpus / "ExcelDataReader/src_TestData_TestExcel_2040.xls",
                                        kCorpus / "ExcelDataReader/src_TestData_protectedsheet-xxx.xls",
+                                       kCorpus / "calamine/tests_issue_385.xls",
                                        kFixtures / "form_encrypted.xls"};
   for (const auto& file : files) {
     SCOPED_TRACE(file.string());
