@@ -110,18 +110,16 @@ void ExpectSameRecords(const Bytes& mine, const Bytes& twin) {
 }
 
 TEST(DecryptWorkbookStream, DefaultPasswordFilesMatchTheirDecryptedTwins) {
-  if (!HaveMsoffcrypto()) GTEST_SKIP() << "msoffcrypto-tool is not installed";
   TempDir tmp;
-  const std::vector<fs::path> files = {kCorpus / "ExcelDataReader/src_TestData_TestExcel_2040.xls",
-                                       kCorpus / "ExcelDataReader/src_TestData_protectedsheet-xxx.xls",
-                                       kCorpus / "calamine/tests_issue_385.xls",
-                                       kFixtures / "form_encrypted.xls"};
+  const bool twins = HaveMsoffcrypto();
+  std::vector<fs::path> files = {kFixtures / "form_encrypted.xls"};
+  if (fs::is_directory(kCorpus)) {
+    files.push_back(kCorpus / "ExcelDataReader/src_TestData_TestExcel_2040.xls");
+    files.push_back(kCorpus / "ExcelDataReader/src_TestData_protectedsheet-xxx.xls");
+    files.push_back(kCorpus / "calamine/tests_issue_385.xls");
+  }
   for (const auto& file : files) {
     SCOPED_TRACE(file.string());
-    if (!fs::exists(file)) {
-      ADD_FAILURE_AT(__FILE__, __LINE__) << "missing " << file;  // reported, the others still run
-      continue;
-    }
     auto [stream, biff] = WorkbookStream(file);
     const std::size_t filePass = [&] {
       for (const auto& r : Records(stream))
@@ -131,10 +129,12 @@ TEST(DecryptWorkbookStream, DefaultPasswordFilesMatchTheirDecryptedTwins) {
     ASSERT_NE(filePass, 0u);
     ASSERT_TRUE(DecryptWorkbookStream(stream, biff));
     EXPECT_EQ(Le16(stream, filePass), 0x0000);  // FILEPASS now reads as a record to pass over
+    if (!twins) continue;
     const Bytes twin = TwinStream(file, "VelvetSweatshop", tmp);
     ASSERT_FALSE(twin.empty());
     ExpectSameRecords(stream, twin);
   }
+  if (!twins) GTEST_SKIP() << "msoffcrypto-tool is not installed: decrypted streams not compared";
 }
 
 TEST(DecryptWorkbookStream, OtherPasswordsAreAnEncryptedWorkbook) {
