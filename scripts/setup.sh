@@ -13,6 +13,11 @@ packages=(
   locales
   clang libfuzzer-14-dev libclang-rt-14-dev
 )
+# `setup.sh --bench` adds what the benchmark (bench/run.sh) needs: openpyxl and
+# Gnumeric make its corpus, Node.js and npm run the SheetJS side.
+if [ "${1:-}" = "--bench" ]; then
+  packages+=(python3-openpyxl gnumeric nodejs npm)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
