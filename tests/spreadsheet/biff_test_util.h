@@ -1,0 +1,257 @@
+#pragma once
+
+// Helpers of the workbook reader tests: tables as text (the table-dump line
+// format), and a builder of small BIFF8/BIFF5 workbooks in a compound file
+// for the record layouts that real writers rarely produce.
+
+#include <cstdint>
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "platform/spreadsheet/cell.h"
+
+namespace zumt::sheet::testutil {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline std::string Escape(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '\\') out += "\\\\";
+    else if (c == '\t') out += "\\t";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else out += c;
+  }
+  return out;
+}
+
+inline std::string Token(const Cell& c) {
+  char buf[48];
+  switch (c.type) {
+    case CellType::Empty: return "E";
+    case CellType::Number: std::snprintf(buf, sizeof buf, "N:%.17g", c.number); return buf;
+    case CellType::Date: std::snprintf(buf, sizeof buf, "D:%.17g", c.number); return buf;
+    case CellType::Text: return "T:" + Escape(c.text);
+    case CellType::Boolean: return c.number != 0 ? "B:1" : "B:0";
+    case CellType::Error: return "X:" + std::to_string(static_cast<int>(c.number));
+  }
+  return "?";
+}
+
+// "TABLE\t<name>\nCOL\t...\nROW\t...\n..." as table-dump prints a table.
+inline std::string Dump(const Table& t) {
+  std::string out = "TABLE\t" + Escape(t.name) + "\nCOL";
+  for (const std::string& c : t.columns) out += "\t" + Escape(c);
+  out += "\n";
+  for (const Row& r : t.rows) {
+    out += "ROW";
+    for (const Cell& c : r) out += "\t" + Token(c);
+    out += "\n";
+  }
+  return out;
+}
+
+// ---- byte builders ----
+
+inline void Put16(Bytes& b, std::uint16_t v) {
+  b.push_back(static_cast<std::uint8_t>(v));
+  b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+inline void Put32(Bytes& b, std::uint32_t v) {
+  Put16(b, static_cast<std::uint16_t>(v));
+  Put16(b, static_cast<std::uint16_t>(v >> 16));
+}
+inline void PutF64(Bytes& b, double v) {
+  std::uint64_t bits;
+  static_assert(sizeof bits == sizeof v);
+  __builtin_memcpy(&bits, &v, sizeof v);
+  Put32(b, static_cast<std::uint32_t>(bits));
+  Put32(b, static_cast<std::uint32_t>(bits >> 32));
+}
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+inline Bytes U16(std::uint16_t v) {
+  Bytes b;
+  Put16(b, v);
+  return b;
+}
+inline Bytes U32(std::uint32_t v) {
+  Bytes b;
+  Put32(b, v);
+  return b;
+}
+inline Bytes F64(double v) {
+  Bytes b;
+  PutF64(b, v);
+  return b;
+}
+inline Bytes Raw(const std::string& s) { return Bytes(s.begin(), s.end()); }
+// UTF-16LE of a UTF-8 text (BMP only, enough for tests) or of raw units.
+inline Bytes Utf16(std::initializer_list<std::uint16_t> units) {
+  Bytes b;
+  for (std::uint16_t u : units) Put16(b, u);
+  return b;
+}
+inline Bytes Utf16(const std::string& utf8) {
+  Bytes b;
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    std::uint32_t cp;
+    if (c < 0x80) {
+      cp = c;
+      i += 1;
+    } else if (c < 0xE0) {
+      cp = ((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F);
+      i += 2;
+    } else {
+      cp = ((c & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F);
+      i += 3;
+    }
+    Put16(b, static_cast<std::uint16_t>(cp));
+  }
+  return b;
+}
+
+inline Bytes Rec(std::uint16_t type, const Bytes& data) {
+  Bytes b;
+  Put16(b, type);
+  Put16(b, static_cast<std::uint16_t>(data.size()));
+  b.insert(b.end(), data.begin(), data.end());
+  return b;
+}
+
+// BIFF8 XLUnicodeString: 16-bit count, flags, characters (UTF-16 when wide).
+inline Bytes Str8(const std::string& utf8, bool wide = true) {
+  const Bytes chars = wide ? Utf16(utf8) : Raw(utf8);
+  return Cat({U16(static_cast<std::uint16_t>(wide ? chars.size() / 2 : chars.size())),
+              Bytes{static_cast<std::uint8_t>(wide ? 1 : 0)}, chars});
+}
+
+// Cell records (row, col, xf first).
+inline Bytes Head(int r, int c, int xf = 15) { return Cat({U16(r), U16(c), U16(xf)}); }
+inline Bytes Number(int r, int c, double v, int xf = 15) { return Rec(0x0203, Cat({Head(r, c, xf), F64(v)})); }
+inline Bytes LabelSst(int r, int c, std::uint32_t i) { return Rec(0x00FD, Cat({Head(r, c), U32(i)})); }
+inline Bytes Label8(int r, int c, const std::string& s) { return Rec(0x0204, Cat({Head(r, c), Str8(s)})); }
+inline Bytes Blank(int r, int c) { return Rec(0x0201, Head(r, c)); }
+inline Bytes Bof(std::uint16_t kind, std::uint16_t version = 0x0600) {
+  return Rec(0x0809, Cat({U16(version), U16(kind), U16(0), U16(0), U32(0), U32(0)}));
+}
+inline Bytes Eof() { return Rec(0x000A, {}); }
+
+// ptgArea3d (BIFF8) over rows r1..r2, columns c1..c2 through XTI `ixti`.
+inline Bytes Area3d(int ixti, int r1, int r2, int c1, int c2, std::uint8_t ptg = 0x3B) {
+  return Cat({Bytes{ptg}, U16(ixti), U16(r1), U16(r2), U16(c1), U16(c2)});
+}
+// A BIFF8 NAME record with a Latin-1 name.
+inline Bytes Name8(const std::string& name, int itab, const Bytes& formula, bool builtin = false) {
+  return Rec(0x0018, Cat({U16(builtin ? 0x0020 : 0), Bytes{0, static_cast<std::uint8_t>(name.size())},
+                          U16(static_cast<std::uint16_t>(formula.size())), U16(0), U16(itab), Bytes{0, 0, 0, 0},
+                          Bytes{0}, Raw(name), formula}));
+}
+inline Bytes SelfSupBook() { return Rec(0x01AE, Cat({U16(1), U16(0x0401)})); }
+inline Bytes ExternSheet(std::initializer_list<std::initializer_list<int>> xtis) {
+  Bytes b = U16(static_cast<std::uint16_t>(xtis.size()));
+  for (const auto& x : xtis) {
+    for (int v : x) Put16(b, static_cast<std::uint16_t>(v));
+  }
+  return Rec(0x0017, b);
+}
+
+// A workbook stream: globals (BOF, `globals`, one BOUNDSHEET per sheet,
+// EOF) and the sheets (BOF, records, EOF), with the sheet offsets filled in.
+inline Bytes WorkbookStream(const Bytes& globals, const std::vector<Bytes>& sheets, std::uint16_t version = 0x0600) {
+  const bool biff8 = version == 0x0600;
+  std::vector<Bytes> boundsheets;
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    const std::string name = "Sheet" + std::to_string(i + 1);
+    Bytes d = Cat({U32(0), Bytes{0, 0}, Bytes{static_cast<std::uint8_t>(name.size())}});
+    if (biff8) d.push_back(0);
+    const Bytes raw = Raw(name);
+    d.insert(d.end(), raw.begin(), raw.end());
+    boundsheets.push_back(Rec(0x0085, d));
+  }
+  Bytes out = Bof(0x0005, version);
+  std::vector<std::size_t> patch;
+  for (const Bytes& b : boundsheets) {
+    patch.push_back(out.size() + 4);
+    out.insert(out.end(), b.begin(), b.end());
+  }
+  out.insert(out.end(), globals.begin(), globals.end());
+  const Bytes eof = Eof();
+  out.insert(out.end(), eof.begin(), eof.end());
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    const auto at = static_cast<std::uint32_t>(out.size());
+    for (int k = 0; k < 4; ++k) out[patch[i] + k] = static_cast<std::uint8_t>(at >> (8 * k));
+    const Bytes sheet = Cat({Bof(0x0010, version), sheets[i], eof});
+    out.insert(out.end(), sheet.begin(), sheet.end());
+  }
+  return out;
+}
+
+// A version-3 compound file (512-byte sectors) holding one stream, padded
+// with zeros to 4096 bytes so that it lives in regular sectors.
+inline Bytes CompoundFileWith(Bytes stream, const std::string& streamName = "Workbook") {
+  if (stream.size() < 4096) stream.resize(4096, 0);
+  const std::size_t sectors = (stream.size() + 511) / 512;
+  Bytes file(512, 0);
+  const std::uint8_t sig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+  std::copy(sig, sig + 8, file.begin());
+  auto set16 = [&](std::size_t at, std::uint16_t v) {
+    file[at] = static_cast<std::uint8_t>(v);
+    file[at + 1] = static_cast<std::uint8_t>(v >> 8);
+  };
+  auto set32 = [&](std::size_t at, std::uint32_t v) {
+    set16(at, static_cast<std::uint16_t>(v));
+    set16(at + 2, static_cast<std::uint16_t>(v >> 16));
+  };
+  set16(24, 0x003E);
+  set16(26, 3);
+  set16(28, 0xFFFE);
+  set16(30, 9);
+  set16(32, 6);
+  set32(44, 1);            // FAT sectors
+  set32(48, 1);            // first directory sector
+  set32(56, 4096);         // mini stream cutoff
+  set32(60, 0xFFFFFFFE);   // no mini FAT
+  set32(68, 0xFFFFFFFE);   // no DIFAT sectors
+  for (int i = 0; i < 109; ++i) set32(76 + 4 * i, 0xFFFFFFFF);
+  set32(76, 0);            // the FAT is sector 0
+  // FAT: sector 0 FAT, 1 directory, 2.. the stream.
+  Bytes fat;
+  Put32(fat, 0xFFFFFFFD);
+  Put32(fat, 0xFFFFFFFE);
+  for (std::size_t i = 0; i < sectors; ++i) Put32(fat, i + 1 == sectors ? 0xFFFFFFFE : static_cast<std::uint32_t>(3 + i));
+  fat.resize(512, 0xFF);
+  // Directory: root and the stream.
+  Bytes dir(512, 0);
+  auto entry = [&](std::size_t at, const std::string& name, std::uint8_t type, std::uint32_t child,
+                   std::uint32_t start, std::uint32_t size) {
+    for (std::size_t i = 0; i < name.size(); ++i) dir[at + 2 * i] = static_cast<std::uint8_t>(name[i]);
+    dir[at + 64] = static_cast<std::uint8_t>(2 * (name.size() + 1));
+    dir[at + 66] = type;
+    dir[at + 67] = 1;
+    for (std::size_t k : {68u, 72u}) {
+      for (int b = 0; b < 4; ++b) dir[at + k + b] = 0xFF;
+    }
+    for (int b = 0; b < 4; ++b) {
+      dir[at + 76 + b] = static_cast<std::uint8_t>(child >> (8 * b));
+      dir[at + 116 + b] = static_cast<std::uint8_t>(start >> (8 * b));
+      dir[at + 120 + b] = static_cast<std::uint8_t>(size >> (8 * b));
+    }
+  };
+  entry(0, "Root Entry", 5, 1, 0xFFFFFFFE, 0);
+  entry(128, streamName, 2, 0xFFFFFFFF, 2, static_cast<std::uint32_t>(stream.size()));
+  file.insert(file.end(), fat.begin(), fat.end());
+  file.insert(file.end(), dir.begin(), dir.end());
+  stream.resize(sectors * 512, 0);
+  file.insert(file.end(), stream.begin(), stream.end());
+  return file;
+}
+
+}  // namespace zumt::sheet::testutil
