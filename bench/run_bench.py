@@ -89,6 +89,8 @@ def main():
         size = os.path.getsize(path)
         n_other = other if size <= 10 * MB else min(other, 3)
         ours = run_json([bench, "measure", str(repeats), path])[0]
+        if ours["code"] != "0606024":
+            raise SystemExit("%s: our run did not recognise the form (code %r)" % (path, ours["code"]))
         try:
             checks = json.loads(open(path + ".params").read())["params"][3]
         except (OSError, ValueError, KeyError, IndexError):
@@ -161,6 +163,8 @@ def main():
     many_dir = os.path.join(corpus, "many")
     many = sorted(os.path.join(many_dir, f) for f in os.listdir(many_dir) if f.endswith(".xls"))
     m = run_json([bench, "many", "5", *many])[0]
+    if m["unknown"] or m["verified"] != len(many):
+        raise SystemExit("the run over %s verified %d forms, %d of them unknown" % (many_dir, m["verified"], m["unknown"]))
     many_time = statistics.median(m["times"])
     many_bytes = sum(os.path.getsize(p) for p in many)
     print()
