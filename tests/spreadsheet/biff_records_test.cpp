@@ -106,9 +106,10 @@ const Case kCases[] = {
                  // The STRING of a shared formula comes after the SHRFMLA record.
                  formula(1, 1, special(0, 0)), Rec(0x04BC, Bytes(10, 0)), str, formula(1, 2, special(1, 1)),
                  formula(1, 3, special(2, 0x07)), formula(1, 4, special(3, 0)), formula(1, 5, special(0, 0)),
-                 Rec(0x0207, Cat({U16(3), Bytes{0}, Raw("abc")}))})});
+                 // A long result goes on in a CONTINUE, which restarts the character width.
+                 Rec(0x0207, Cat({U16(5), Bytes{0}, Raw("abc")})), Rec(0x003C, Cat({Bytes{1}, Utf16("юя")}))})});
      },
-     "COL\tn\ts\tb\te\tx\ts2\nROW\tN:84.5\tT:итог\tB:1\tX:7\tT:\tT:abc\n"},
+     "COL\tn\ts\tb\te\tx\ts2\nROW\tN:84.5\tT:итог\tB:1\tX:7\tT:\tT:abcюя\n"},
     {"EmbeddedChartSubstreamIsNotCellsAndItsEofDoesNotEndTheSheet",
      [] {
        return WorkbookStream(Globals8(4, 0),
@@ -149,6 +150,14 @@ const Case kCases[] = {
                                                    Label8(1, 0, "old"), Label8(1, 0, "new")})});
      },
      "COL\t2009\tTRUE\tF3\nROW\tT:new\tE\tE\n"},
+    {"CompressedStringsAreLatin1WhateverTheCodePage",
+     [] {
+       const Bytes globals = Cat({Rec(0x0042, U16(1251)), SelfSupBook(), ExternSheet({{0, 0, 0}}),
+                                  Name8("T", 0, Area3d(0, 0, 1, 0, 0))});
+       return WorkbookStream(globals, {Cat({Label8(0, 0, "h"), Rec(0x0204, Cat({Head(1, 0), U16(4), Bytes{0},
+                                                                                 Raw("caf\xE9")}))})});
+     },
+     "COL\th\nROW\tT:café\n"},
     {"GarbageAfterTheLastEof",
      [] {
        Bytes s = WorkbookStream(Globals8(1, 0), {Cat({Label8(0, 0, "h"), Number(1, 0, 5)})});
@@ -182,6 +191,20 @@ TEST(Biff5, EightBitTextInTheWorkbookCodePage) {
             "TABLE\tT\nCOL\th\nROW\tT:Привет\xEF\xBF\xBD\n");
   EXPECT_EQ(ReadT(Biff5Stream(Rec(0x0042, U16(1252)), "caf\xE9"), "BOOK"), "TABLE\tT\nCOL\th\nROW\tT:café\n");
   EXPECT_EQ(Workbook::FromBytes(CompoundFileWith(Biff5Stream({}, "x"), "Book"))->BiffVersion(), 5);
+}
+
+TEST(Streams, WorkbookIsPreferredOverBook) {
+  const Bytes book = Biff5Stream({}, "biff5");
+  const Bytes workbook = WorkbookStream(Globals8(1, 0), {Cat({Label8(0, 0, "h"), Label8(1, 0, "biff8")})});
+  const auto wb = Workbook::FromBytes(CompoundFileWithStreams({{"Book", book}, {"WORKBOOK", workbook}}));
+  EXPECT_EQ(wb->BiffVersion(), 8);
+  EXPECT_EQ(Dump(wb->ReadTable("T")), "TABLE\tT\nCOL\th\nROW\tT:biff8\n");
+  try {
+    Workbook::FromBytes(CompoundFileWith(workbook, "Other"));
+    FAIL();
+  } catch (const SpreadsheetError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("no workbook stream", 0), 0u) << e.what();
+  }
 }
 
 TEST(Names, OnlySingleLocalAreasAreTablesAndWorkbookScopeWins) {

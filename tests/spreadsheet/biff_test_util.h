@@ -194,64 +194,71 @@ inline Bytes WorkbookStream(const Bytes& globals, const std::vector<Bytes>& shee
   return out;
 }
 
-// A version-3 compound file (512-byte sectors) holding one stream, padded
-// with zeros to 4096 bytes so that it lives in regular sectors.
-inline Bytes CompoundFileWith(Bytes stream, const std::string& streamName = "Workbook") {
-  if (stream.size() < 4096) stream.resize(4096, 0);
-  const std::size_t sectors = (stream.size() + 511) / 512;
+// A version-3 compound file (512-byte sectors) holding the streams under
+// its root (at most three, of at most 120 sectors in all), each padded with
+// zeros to 4096 bytes so that it lives in regular sectors. Give the streams
+// in the directory's order: shorter names first.
+inline Bytes CompoundFileWithStreams(std::vector<std::pair<std::string, Bytes>> streams) {
   Bytes file(512, 0);
+  auto set32 = [](Bytes& b, std::size_t at, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) b[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
+  };
   const std::uint8_t sig[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   std::copy(sig, sig + 8, file.begin());
-  auto set16 = [&](std::size_t at, std::uint16_t v) {
-    file[at] = static_cast<std::uint8_t>(v);
-    file[at + 1] = static_cast<std::uint8_t>(v >> 8);
-  };
-  auto set32 = [&](std::size_t at, std::uint32_t v) {
-    set16(at, static_cast<std::uint16_t>(v));
-    set16(at + 2, static_cast<std::uint16_t>(v >> 16));
-  };
-  set16(24, 0x003E);
-  set16(26, 3);
-  set16(28, 0xFFFE);
-  set16(30, 9);
-  set16(32, 6);
-  set32(44, 1);            // FAT sectors
-  set32(48, 1);            // first directory sector
-  set32(56, 4096);         // mini stream cutoff
-  set32(60, 0xFFFFFFFE);   // no mini FAT
-  set32(68, 0xFFFFFFFE);   // no DIFAT sectors
-  for (int i = 0; i < 109; ++i) set32(76 + 4 * i, 0xFFFFFFFF);
-  set32(76, 0);            // the FAT is sector 0
-  // FAT: sector 0 FAT, 1 directory, 2.. the stream.
-  Bytes fat;
-  Put32(fat, 0xFFFFFFFD);
-  Put32(fat, 0xFFFFFFFE);
-  for (std::size_t i = 0; i < sectors; ++i) Put32(fat, i + 1 == sectors ? 0xFFFFFFFE : static_cast<std::uint32_t>(3 + i));
-  fat.resize(512, 0xFF);
-  // Directory: root and the stream.
+  file[24] = 0x3E;
+  file[26] = 3;
+  file[28] = 0xFE;
+  file[29] = 0xFF;
+  file[30] = 9;
+  file[32] = 6;
+  set32(file, 44, 1);           // one FAT sector
+  set32(file, 48, 1);           // first directory sector
+  set32(file, 56, 4096);        // mini stream cutoff
+  set32(file, 60, 0xFFFFFFFE);  // no mini FAT
+  set32(file, 68, 0xFFFFFFFE);  // no DIFAT sectors
+  for (int i = 0; i < 109; ++i) set32(file, 76 + 4 * i, 0xFFFFFFFF);
+  set32(file, 76, 0);  // the FAT is sector 0
+  // FAT: sector 0 the FAT, 1 the directory, then each stream's sectors in a row.
+  Bytes fat(512, 0xFF);
+  set32(fat, 0, 0xFFFFFFFD);
+  set32(fat, 4, 0xFFFFFFFE);
   Bytes dir(512, 0);
-  auto entry = [&](std::size_t at, const std::string& name, std::uint8_t type, std::uint32_t child,
-                   std::uint32_t start, std::uint32_t size) {
+  auto entry = [&](std::size_t index, const std::string& name, std::uint8_t type, std::uint32_t right,
+                   std::uint32_t child, std::uint32_t start, std::uint32_t size) {
+    const std::size_t at = 128 * index;
     for (std::size_t i = 0; i < name.size(); ++i) dir[at + 2 * i] = static_cast<std::uint8_t>(name[i]);
     dir[at + 64] = static_cast<std::uint8_t>(2 * (name.size() + 1));
     dir[at + 66] = type;
-    dir[at + 67] = 1;
-    for (std::size_t k : {68u, 72u}) {
-      for (int b = 0; b < 4; ++b) dir[at + k + b] = 0xFF;
-    }
-    for (int b = 0; b < 4; ++b) {
-      dir[at + 76 + b] = static_cast<std::uint8_t>(child >> (8 * b));
-      dir[at + 116 + b] = static_cast<std::uint8_t>(start >> (8 * b));
-      dir[at + 120 + b] = static_cast<std::uint8_t>(size >> (8 * b));
-    }
+    dir[at + 67] = 1;  // black
+    set32(dir, at + 68, 0xFFFFFFFF);
+    set32(dir, at + 72, right);
+    set32(dir, at + 76, child);
+    set32(dir, at + 116, start);
+    set32(dir, at + 120, size);
   };
-  entry(0, "Root Entry", 5, 1, 0xFFFFFFFE, 0);
-  entry(128, streamName, 2, 0xFFFFFFFF, 2, static_cast<std::uint32_t>(stream.size()));
+  entry(0, "Root Entry", 5, 0xFFFFFFFF, 1, 0xFFFFFFFE, 0);
+  Bytes body;
+  std::uint32_t next = 2;
+  for (std::size_t k = 0; k < streams.size(); ++k) {
+    Bytes& s = streams[k].second;
+    if (s.size() < 4096) s.resize(4096, 0);
+    const auto sectors = static_cast<std::uint32_t>((s.size() + 511) / 512);
+    for (std::uint32_t i = 0; i < sectors; ++i) set32(fat, 4 * (next + i), i + 1 == sectors ? 0xFFFFFFFE : next + i + 1);
+    // Entries form a chain of right siblings (names of one length sort by their letters).
+    const std::uint32_t right = k + 1 < streams.size() ? static_cast<std::uint32_t>(k + 2) : 0xFFFFFFFF;
+    entry(k + 1, streams[k].first, 2, right, 0xFFFFFFFF, next, static_cast<std::uint32_t>(s.size()));
+    s.resize(static_cast<std::size_t>(sectors) * 512, 0);
+    body.insert(body.end(), s.begin(), s.end());
+    next += sectors;
+  }
   file.insert(file.end(), fat.begin(), fat.end());
   file.insert(file.end(), dir.begin(), dir.end());
-  stream.resize(sectors * 512, 0);
-  file.insert(file.end(), stream.begin(), stream.end());
+  file.insert(file.end(), body.begin(), body.end());
   return file;
+}
+
+inline Bytes CompoundFileWith(Bytes stream, const std::string& streamName = "Workbook") {
+  return CompoundFileWithStreams({{streamName, std::move(stream)}});
 }
 
 }  // namespace zumt::sheet::testutil
