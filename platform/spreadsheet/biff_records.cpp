@@ -99,7 +99,6 @@ void PieceReader::UnicodeBody(std::size_t cch, std::string* out) {
   if ((flags & 0x04) && !U32(ext)) return;
   Utf16Decoder utf16;
   bool wide = flags & 0x01;
-  if (out) out->reserve(out->size() + cch);
   while (cch > 0) {
     const Bytes piece = pieces_[piece_];
     const std::size_t avail = piece.size() - offset_;
@@ -126,13 +125,18 @@ void PieceReader::UnicodeBody(std::size_t cch, std::string* out) {
 }
 
 void AppendLatin1(std::string& out, const std::uint8_t* p, std::size_t n) {
+  std::size_t size = n;
+  for (std::size_t i = 0; i < n; ++i) size += p[i] >> 7;
+  std::size_t at = out.size();
+  out.resize(at + size);
+  char* o = out.data();
   for (std::size_t i = 0; i < n; ++i) {
     const std::uint8_t c = p[i];
     if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
+      o[at++] = static_cast<char>(c);
     } else {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      o[at++] = static_cast<char>(0xC0 | (c >> 6));
+      o[at++] = static_cast<char>(0x80 | (c & 0x3F));
     }
   }
 }
@@ -150,27 +154,53 @@ void Append8Bit(std::string& out, const std::uint8_t* p, std::size_t n, int code
 }
 
 void Utf16Decoder::Append(std::string& out, const std::uint8_t* p, std::size_t nchars) {
+  // Sized once: 1 to 3 bytes per unit (a surrogate pair gives 4 for 2 units,
+  // a lone surrogate 3); the few bytes too many are cut off at the end.
+  std::size_t bound = pending_ ? 3 : 0;
+  for (std::size_t i = 0; i < nchars; ++i) {
+    const unsigned u = U16(p + 2 * i);
+    bound += u < 0x80 ? 1 : u < 0x800 ? 2 : 3;
+  }
+  std::size_t at = out.size();
+  out.resize(at + bound);
+  char* o = out.data();
+  const auto put = [&](char32_t cp) {
+    if (cp < 0x80) {
+      o[at++] = static_cast<char>(cp);
+    } else if (cp < 0x800) {
+      o[at++] = static_cast<char>(0xC0 | (cp >> 6));
+      o[at++] = static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      o[at++] = static_cast<char>(0xE0 | (cp >> 12));
+      o[at++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      o[at++] = static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      o[at++] = static_cast<char>(0xF0 | (cp >> 18));
+      o[at++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      o[at++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      o[at++] = static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  };
   for (std::size_t i = 0; i < nchars; ++i) {
     const char32_t u = U16(p + 2 * i);
     if (pending_) {
       if (u >= 0xDC00 && u <= 0xDFFF) {
-        text::AppendUtf8(out, 0x10000 + ((pending_ - 0xD800) << 10) + (u - 0xDC00));
+        put(0x10000 + ((pending_ - 0xD800) << 10) + (u - 0xDC00));
         pending_ = 0;
         continue;
       }
-      text::AppendUtf8(out, 0xFFFD);
+      put(0xFFFD);
       pending_ = 0;
     }
-    if (u < 0x80) {
-      out.push_back(static_cast<char>(u));
-    } else if (u >= 0xD800 && u <= 0xDBFF) {
+    if (u >= 0xD800 && u <= 0xDBFF) {
       pending_ = u;
     } else if (u >= 0xDC00 && u <= 0xDFFF) {
-      text::AppendUtf8(out, 0xFFFD);
+      put(0xFFFD);
     } else {
-      text::AppendUtf8(out, u);
+      put(u);
     }
   }
+  out.resize(at);
 }
 
 void Utf16Decoder::Finish(std::string& out) {

@@ -1,7 +1,6 @@
 #include "platform/spreadsheet/biff_sheet.h"
 
 #include <cstdio>
-#include <optional>
 
 #include "platform/spreadsheet/spreadsheet_error.h"
 
@@ -9,150 +8,123 @@ namespace zumt::sheet::biff {
 
 namespace {
 
-enum class Kind : std::uint8_t { Number, Boolean, Error, SharedString, Label, FormulaString, EmptyText };
-
-// A cell inside the area as found in the sheet, before its text is decoded.
-struct Entry {
-  std::uint32_t row;
-  std::uint16_t col;
-  std::uint16_t xf;
-  Kind kind;
-  double number;    // Number, Boolean, Error
-  std::size_t ref;  // SharedString: SST index; Label, FormulaString: record offset (0: none)
-};
-
-struct SheetScan {
-  std::vector<Entry> entries;
-  long lastUsedRow = -1;
-};
-
-SheetScan ScanSheet(Bytes stream, const Globals& g, const Area& area) {
-  const SheetInfo& sheet = g.sheets[area.sheet];
-  std::size_t pos = sheet.offset;
-  Record rec;
-  if (pos >= stream.size() || !NextRecord(stream, pos, rec) || rec.type != rt::kBof) {
-    throw SpreadsheetError("no BOF record for sheet '" + sheet.name + "' at offset " +
-                           std::to_string(sheet.offset));
+// Fills the cells of one area while the sheet's records go by. Every cell
+// record inside the area lies in a used row, so its value is decoded at
+// once and never wasted; the rows grow as far as the cells reach.
+class AreaFiller {
+ public:
+  AreaFiller(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits)
+      : stream_(stream), g_(g), t_(t), a_(t.area), limits_(limits), ncols_(a_.lastCol - a_.firstCol + 1) {
+    out_.header.resize(ncols_);
   }
-  SheetScan scan;
-  const auto inArea = [&area](std::uint32_t r, std::uint32_t c) {
-    return r >= area.firstRow && r <= area.lastRow && c >= area.firstCol && c <= area.lastCol;
-  };
-  const auto used = [&scan](std::uint32_t r) {
-    if (static_cast<long>(r) > scan.lastUsedRow) scan.lastUsedRow = r;
-  };
-  int depth = 0;               // nested substreams (embedded charts) are not cells
-  bool expectString = false;   // a FORMULA with a string result waits for its STRING
-  std::optional<std::size_t> pendingEntry;
-  while (NextRecord(stream, pos, rec)) {
-    const Bytes d = rec.data;
-    if (rec.type == rt::kBof) {
-      ++depth;
-      continue;
+
+  bool RowInArea(std::uint32_t r) const { return r >= a_.firstRow && r <= a_.lastRow; }
+  bool InArea(std::uint32_t r, std::uint32_t c) const { return RowInArea(r) && c >= a_.firstCol && c <= a_.lastCol; }
+
+  // Notes a non-blank cell record anywhere on the sheet.
+  void Used(std::uint32_t r) {
+    if (static_cast<long>(r) > lastUsed_) lastUsed_ = r;
+  }
+
+  // The cell at (r, c), which must be inside the area, emptied for a new value.
+  Cell& At(std::uint32_t r, std::uint32_t c) {
+    Cell* cell;
+    if (r == a_.firstRow) {
+      cell = &out_.header[c - a_.firstCol];
+    } else {
+      const std::size_t i = r - a_.firstRow - 1;
+      if (i >= out_.rows.size()) Grow(i + 1);
+      cell = &out_.rows[i][c - a_.firstCol];
     }
-    if (rec.type == rt::kEof) {
-      if (depth == 0) break;
-      --depth;
-      continue;
+    textBytes_ -= cell->text.size();
+    cell->text.clear();
+    cell->type = CellType::Empty;
+    cell->number = 0;
+    return *cell;
+  }
+
+  void SetNumber(std::uint32_t r, std::uint32_t c, std::uint16_t xf, double v) {
+    Cell& cell = At(r, c);
+    const bool date = xf < g_.xfIsDate.size() && g_.xfIsDate[xf];
+    cell.type = date ? CellType::Date : CellType::Number;
+    cell.number = date && g_.date1904 ? v + 1462 : v;
+  }
+
+  void Set(std::uint32_t r, std::uint32_t c, CellType type, double v) {
+    Cell& cell = At(r, c);
+    cell.type = type;
+    cell.number = v;
+  }
+
+  void SetSharedString(std::uint32_t r, std::uint32_t c, std::uint32_t index) {
+    Cell& cell = At(r, c);
+    cell.type = CellType::Text;
+    if (!g_.sst.Append(index, cell.text)) {
+      throw SpreadsheetError("shared string index " + std::to_string(index) + " out of range in sheet '" +
+                             g_.sheets[a_.sheet].name + "'");
     }
-    if (depth > 0) continue;
-    if (expectString && rec.type != rt::kString && rec.type != rt::kShrFmla && rec.type != rt::kArray &&
-        rec.type != rt::kTable && rec.type != rt::kContinue) {
-      expectString = false;
-      pendingEntry.reset();
+    CountText(cell);
+  }
+
+  // LABEL, RSTRING: the string after row, column and XF.
+  void SetLabel(std::uint32_t r, std::uint32_t c, Bytes rec) {
+    Cell& cell = At(r, c);
+    cell.type = CellType::Text;
+    ReadString(rec, 6, 2, g_.biff, g_.codepage, cell.text);
+    CountText(cell);
+  }
+
+  // STRING (the text result of the formula at (r, c)) at stream offset `pos`.
+  void SetFormulaString(std::uint32_t r, std::uint32_t c, Bytes rec, std::size_t pos) {
+    Cell& cell = At(r, c);
+    cell.type = CellType::Text;
+    if (rec.size() < 2) return;
+    const std::size_t cch = U16(&rec[0]);
+    if (g_.biff >= 8) {
+      const std::vector<Bytes> pieces = WithContinues(stream_, pos, rec);
+      PieceReader reader(pieces, 0, 2);
+      reader.UnicodeBody(cch, &cell.text);
+    } else {
+      Append8Bit(cell.text, &rec[2], std::min(cch, rec.size() - 2), g_.codepage);
     }
-    switch (rec.type) {
-      case rt::kNumber:
-        if (d.size() >= 14) {
-          const std::uint32_t r = U16(&d[0]), c = U16(&d[2]);
-          used(r);
-          if (inArea(r, c)) scan.entries.push_back({r, static_cast<std::uint16_t>(c), U16(&d[4]), Kind::Number, F64(&d[6]), 0});
-        }
-        break;
-      case rt::kRk:
-        if (d.size() >= 10) {
-          const std::uint32_t r = U16(&d[0]), c = U16(&d[2]);
-          used(r);
-          if (inArea(r, c))
-            scan.entries.push_back({r, static_cast<std::uint16_t>(c), U16(&d[4]), Kind::Number, RkValue(U32(&d[6])), 0});
-        }
-        break;
-      case rt::kMulRk:
-        if (d.size() >= 12) {
-          const std::uint32_t r = U16(&d[0]), c0 = U16(&d[2]);
-          const std::size_t n = (d.size() - 6) / 6;  // the length counts, not the last-column field
-          used(r);
-          if (r >= area.firstRow && r <= area.lastRow) {
-            for (std::size_t i = 0; i < n; ++i) {
-              const std::uint32_t c = c0 + static_cast<std::uint32_t>(i);
-              if (c < area.firstCol || c > area.lastCol) continue;
-              const std::uint8_t* p = &d[4 + 6 * i];
-              scan.entries.push_back({r, static_cast<std::uint16_t>(c), U16(p), Kind::Number, RkValue(U32(p + 2)), 0});
-            }
-          }
-        }
-        break;
-      case rt::kLabelSst:
-        if (d.size() >= 10) {
-          const std::uint32_t r = U16(&d[0]), c = U16(&d[2]);
-          used(r);
-          if (inArea(r, c)) scan.entries.push_back({r, static_cast<std::uint16_t>(c), U16(&d[4]), Kind::SharedString, 0, U32(&d[6])});
-        }
-        break;
-      case rt::kLabel:
-      case rt::kRString:
-        if (d.size() >= 8) {
-          const std::uint32_t r = U16(&d[0]), c = U16(&d[2]);
-          used(r);
-          if (inArea(r, c)) scan.entries.push_back({r, static_cast<std::uint16_t>(c), U16(&d[4]), Kind::Label, 0, rec.offset});
-        }
-        break;
-      case rt::kBoolErr:
-        if (d.size() >= 8) {
-          const std::uint32_t r = U16(&d[0]), c = U16(&d[2]);
-          used(r);
-          if (inArea(r, c))
-            scan.entries.push_back({r, static_cast<std::uint16_t>(c), U16(&d[4]), d[7] ? Kind::Error : Kind::Boolean,
-                                    static_cast<double>(d[7] ? d[6] : (d[6] ? 1 : 0)), 0});
-        }
-        break;
-      case rt::kFormula:
-        if (d.size() >= 20) {
-          const std::uint32_t r = U16(&d[0]), c = U16(&d[2]);
-          const std::uint16_t xf = U16(&d[4]);
-          const std::uint8_t* v = &d[6];
-          used(r);
-          const bool keep = inArea(r, c);
-          Entry e{r, static_cast<std::uint16_t>(c), xf, Kind::Number, 0, 0};
-          if (U16(v + 6) != 0xFFFF) {
-            e.number = F64(v);
-          } else if (v[0] == 0) {
-            e.kind = Kind::FormulaString;
-            expectString = true;
-            if (keep) pendingEntry = scan.entries.size();
-          } else if (v[0] == 1) {
-            e.kind = Kind::Boolean;
-            e.number = v[2] ? 1 : 0;
-          } else if (v[0] == 2) {
-            e.kind = Kind::Error;
-            e.number = v[2];
-          } else {
-            e.kind = Kind::EmptyText;
-          }
-          if (keep) scan.entries.push_back(e);
-        }
-        break;
-      case rt::kString:
-        if (pendingEntry) scan.entries[*pendingEntry].ref = rec.offset;
-        expectString = false;
-        pendingEntry.reset();
-        break;
-      default:
-        break;
+    CountText(cell);
+  }
+
+  // The rows up to the sheet's last used row (an area's rows past the last
+  // cell inside it may still be used by cells beside it).
+  AreaCells Finish() {
+    const long last = std::min<long>(a_.lastRow, lastUsed_);
+    const std::size_t nrows = last > static_cast<long>(a_.firstRow) ? static_cast<std::size_t>(last - a_.firstRow) : 0;
+    if (nrows > out_.rows.size()) Grow(nrows);
+    return std::move(out_);
+  }
+
+ private:
+  void Grow(std::size_t nrows) {
+    if (nrows > limits_.maxCells / ncols_) {
+      throw SpreadsheetError("table " + t_.name + " is too large: " + std::to_string(nrows) + " rows of " +
+                             std::to_string(ncols_) + " columns");
+    }
+    out_.rows.resize(nrows, Row(ncols_));
+  }
+
+  void CountText(const Cell& cell) {
+    textBytes_ += cell.text.size();
+    if (textBytes_ > limits_.maxTextBytes) {
+      throw SpreadsheetError("table " + t_.name + " holds too much text for the size of the workbook");
     }
   }
-  return scan;
-}
+
+  Bytes stream_;
+  const Globals& g_;
+  const TableName& t_;
+  const Area& a_;
+  const TableLimits& limits_;
+  const std::size_t ncols_;
+  AreaCells out_;
+  long lastUsed_ = -1;
+  std::size_t textBytes_ = 0;
+};
 
 std::string HeaderText(const Cell& c, std::size_t index) {
   char buf[32];
@@ -175,88 +147,115 @@ std::string HeaderText(const Cell& c, std::size_t index) {
 }  // namespace
 
 AreaCells ReadAreaCells(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits) {
-  const Area& a = t.area;
-  const SheetScan scan = ScanSheet(stream, g, a);
-  const std::size_t ncols = a.lastCol - a.firstCol + 1;
-  const long last = std::min<long>(a.lastRow, scan.lastUsedRow);
-  const std::size_t nrows = last > static_cast<long>(a.firstRow) ? static_cast<std::size_t>(last - a.firstRow) : 0;
-  if (nrows > limits.maxCells / ncols) {
-    throw SpreadsheetError("table " + t.name + " is too large: " + std::to_string(nrows) + " rows of " +
-                           std::to_string(ncols) + " columns");
+  const SheetInfo& sheet = g.sheets[t.area.sheet];
+  std::size_t pos = sheet.offset;
+  Record rec;
+  if (pos >= stream.size() || !NextRecord(stream, pos, rec) || rec.type != rt::kBof) {
+    throw SpreadsheetError("no BOF record for sheet '" + sheet.name + "' at offset " + std::to_string(sheet.offset));
   }
-  AreaCells table;
-  Row& header = table.header;
-  header.resize(ncols);
-  table.rows.assign(nrows, Row(ncols));
-  std::size_t textBytes = 0;
-  for (const Entry& e : scan.entries) {
-    Cell* cell;
-    if (e.row == a.firstRow) {
-      cell = &header[e.col - a.firstCol];
-    } else if (e.row - a.firstRow - 1 < nrows) {
-      cell = &table.rows[e.row - a.firstRow - 1][e.col - a.firstCol];
-    } else {
+  AreaFiller area(stream, g, t, limits);
+  int depth = 0;              // nested substreams (embedded charts) hold no cells of the sheet
+  bool expectString = false;  // a FORMULA with a text result waits for its STRING record
+  bool stringInArea = false;
+  std::uint32_t stringRow = 0, stringCol = 0;
+  while (NextRecord(stream, pos, rec)) {
+    const Bytes d = rec.data;
+    if (rec.type == rt::kBof) {
+      ++depth;
       continue;
     }
-    cell->text.clear();
-    cell->number = 0;
-    switch (e.kind) {
-      case Kind::Number: {
-        const bool date = e.xf < g.xfIsDate.size() && g.xfIsDate[e.xf];
-        cell->type = date ? CellType::Date : CellType::Number;
-        cell->number = date && g.date1904 ? e.number + 1462 : e.number;
-        break;
-      }
-      case Kind::Boolean:
-        cell->type = CellType::Boolean;
-        cell->number = e.number;
-        break;
-      case Kind::Error:
-        cell->type = CellType::Error;
-        cell->number = e.number;
-        break;
-      case Kind::EmptyText:
-        cell->type = CellType::Text;
-        break;
-      case Kind::SharedString:
-        cell->type = CellType::Text;
-        if (e.ref > 0xFFFFFFFFu || !g.sst.Append(static_cast<std::uint32_t>(e.ref), cell->text)) {
-          throw SpreadsheetError("shared string index " + std::to_string(e.ref) + " out of range in sheet '" +
-                                 g.sheets[a.sheet].name + "'");
-        }
-        break;
-      case Kind::Label: {
-        cell->type = CellType::Text;
-        std::size_t p = e.ref;
-        Record rec;
-        NextRecord(stream, p, rec);
-        ReadString(rec.data, 6, 2, g.biff, g.codepage, cell->text);
-        break;
-      }
-      case Kind::FormulaString: {
-        cell->type = CellType::Text;
-        if (e.ref == 0) break;  // no STRING record came: an empty text
-        std::size_t p = e.ref;
-        Record rec;
-        NextRecord(stream, p, rec);
-        if (rec.data.size() < 2) break;
-        const std::size_t cch = U16(&rec.data[0]);
-        if (g.biff >= 8) {
-          const std::vector<Bytes> pieces = WithContinues(stream, p, rec.data);
-          PieceReader reader(pieces, 0, 2);
-          reader.UnicodeBody(cch, &cell->text);
-        } else {
-          Append8Bit(cell->text, &rec.data[2], std::min(cch, rec.data.size() - 2), g.codepage);
-        }
-        break;
-      }
+    if (rec.type == rt::kEof) {
+      if (depth == 0) break;
+      --depth;
+      continue;
     }
-    textBytes += cell->text.size();
-    if (textBytes > limits.maxTextBytes) {
-      throw SpreadsheetError("table " + t.name + " holds too much text for the size of the workbook");
+    if (depth > 0) continue;
+    // The STRING may follow the FORMULA directly or after its SHRFMLA, ARRAY or TABLE record.
+    if (expectString && rec.type != rt::kString && rec.type != rt::kShrFmla && rec.type != rt::kArray &&
+        rec.type != rt::kTable && rec.type != rt::kContinue) {
+      expectString = false;
+    }
+    // Cell records start with row, column and XF; shorter ones are passed over.
+    const std::uint32_t r = d.size() >= 6 ? U16(&d[0]) : 0;
+    const std::uint32_t c = d.size() >= 6 ? U16(&d[2]) : 0;
+    switch (rec.type) {
+      case rt::kNumber:
+        if (d.size() < 14) break;
+        area.Used(r);
+        if (area.InArea(r, c)) area.SetNumber(r, c, U16(&d[4]), F64(&d[6]));
+        break;
+      case rt::kRk:
+        if (d.size() < 10) break;
+        area.Used(r);
+        if (area.InArea(r, c)) area.SetNumber(r, c, U16(&d[4]), RkValue(U32(&d[6])));
+        break;
+      case rt::kMulRk: {
+        if (d.size() < 12) break;
+        area.Used(r);
+        if (!area.RowInArea(r)) break;
+        const std::size_t n = (d.size() - 6) / 6;  // the length counts, not the last-column field
+        for (std::size_t i = 0; i < n; ++i) {
+          const std::uint32_t col = c + static_cast<std::uint32_t>(i);
+          const std::uint8_t* p = &d[4 + 6 * i];
+          if (area.InArea(r, col)) area.SetNumber(r, col, U16(p), RkValue(U32(p + 2)));
+        }
+        break;
+      }
+      case rt::kLabelSst:
+        if (d.size() < 10) break;
+        area.Used(r);
+        if (area.InArea(r, c)) area.SetSharedString(r, c, U32(&d[6]));
+        break;
+      case rt::kLabel:
+      case rt::kRString:
+        if (d.size() < 8) break;
+        area.Used(r);
+        if (area.InArea(r, c)) area.SetLabel(r, c, d);
+        break;
+      case rt::kBoolErr:
+        if (d.size() < 8) break;
+        area.Used(r);
+        if (area.InArea(r, c)) {
+          if (d[7]) {
+            area.Set(r, c, CellType::Error, d[6]);
+          } else {
+            area.Set(r, c, CellType::Boolean, d[6] ? 1 : 0);
+          }
+        }
+        break;
+      case rt::kFormula: {
+        if (d.size() < 20) break;
+        area.Used(r);
+        const std::uint8_t* v = &d[6];
+        const bool inArea = area.InArea(r, c);
+        if (U16(v + 6) != 0xFFFF) {
+          if (inArea) area.SetNumber(r, c, U16(&d[4]), F64(v));
+        } else if (v[0] == 0) {  // text: in the STRING record that follows
+          expectString = true;
+          stringInArea = inArea;
+          stringRow = r;
+          stringCol = c;
+          if (inArea) area.Set(r, c, CellType::Text, 0);  // stays empty text without a STRING
+        } else if (inArea) {
+          if (v[0] == 1) {
+            area.Set(r, c, CellType::Boolean, v[2] ? 1 : 0);
+          } else if (v[0] == 2) {
+            area.Set(r, c, CellType::Error, v[2]);
+          } else {
+            area.Set(r, c, CellType::Text, 0);  // an empty text
+          }
+        }
+        break;
+      }
+      case rt::kString:
+        if (expectString && stringInArea) area.SetFormulaString(stringRow, stringCol, d, pos);
+        expectString = false;
+        break;
+      default:
+        break;
     }
   }
-  return table;
+  return area.Finish();
 }
 
 Table ReadTableFromSheet(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits) {
