@@ -10,8 +10,16 @@ namespace {
 
 bool IsDateLetter(char c) {
   switch (c) {
-    case 'd': case 'D': case 'm': case 'M': case 'y': case 'Y':
-    case 'h': case 'H': case 's': case 'S':
+    case 'd':
+    case 'D':
+    case 'm':
+    case 'M':
+    case 'y':
+    case 'Y':
+    case 'h':
+    case 'H':
+    case 's':
+    case 'S':
       return true;
     default:
       return false;

@@ -20,11 +20,16 @@ std::string Hex4(unsigned v) {
 // Code page numbers of the CODEPAGE record that are not Windows code pages.
 int NormalizeCodepage(int cp) {
   switch (cp) {
-    case 367: return 1252;    // US-ASCII
-    case 1200: return 1252;   // UTF-16 is meaningless for 8-bit strings
-    case 32768: return 10000;  // Apple Roman
-    case 32769: return 1252;  // Windows 1252 (Excel's own number)
-    default: return cp;
+    case 367:
+      return 1252;  // US-ASCII
+    case 1200:
+      return 1252;  // UTF-16 is meaningless for 8-bit strings
+    case 32768:
+      return 10000;  // Apple Roman
+    case 32769:
+      return 1252;  // Windows 1252 (Excel's own number)
+    default:
+      return cp;
   }
 }
 
@@ -52,7 +57,8 @@ void ParseExternSheet(Bytes stream, std::size_t& pos, const Record& rec, Links& 
 int WorkbookBiffVersion(Bytes stream) {
   if (stream.size() < 4) throw SpreadsheetError("workbook stream is too short for a BOF record");
   const std::uint16_t type = U16(&stream[0]);
-  if (type == 0x0009 || type == 0x0209 || type == 0x0409) throw SpreadsheetError("unsupported format: BIFF2-4");
+  if (type == 0x0009 || type == 0x0209 || type == 0x0409)
+    throw SpreadsheetError("unsupported format: BIFF2-4");
   if (type != rt::kBof) throw SpreadsheetError("workbook stream does not start with a BOF record");
   std::size_t pos = 0;
   Record rec;

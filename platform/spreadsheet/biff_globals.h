@@ -32,12 +32,12 @@ struct TableName {
 };
 
 struct Globals {
-  int biff = 8;           // 5 (BIFF5/7) or 8
-  int codepage = 1251;    // for BIFF5 8-bit strings
+  int biff = 8;         // 5 (BIFF5/7) or 8
+  int codepage = 1251;  // for BIFF5 8-bit strings
   bool date1904 = false;
   std::vector<SheetInfo> sheets;
   SharedStrings sst;
-  std::vector<bool> xfIsDate;    // per XF index: its number format is a date or time
+  std::vector<bool> xfIsDate;     // per XF index: its number format is a date or time
   std::vector<TableName> tables;  // in workbook order, one per spelling
 };
 

@@ -103,7 +103,8 @@ std::optional<Area> ResolveName(const NameRecord& name, int biff, const Links& l
       area.lastCol = p[5];
     }
   }
-  if (area.firstRow > area.lastRow || area.firstCol > area.lastCol || area.lastCol > 0xFF) return std::nullopt;
+  if (area.firstRow > area.lastRow || area.firstCol > area.lastCol || area.lastCol > 0xFF)
+    return std::nullopt;
   return area;
 }
 

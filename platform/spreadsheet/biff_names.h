@@ -27,7 +27,7 @@ struct Xti {
 };
 
 struct Links {
-  std::vector<Xti> xti;           // BIFF8
+  std::vector<Xti> xti;            // BIFF8
   std::vector<bool> supbookLocal;  // per SUPBOOK: it is this workbook
 };
 

@@ -31,7 +31,8 @@ bool NextRecord(Bytes stream, std::size_t& pos, Record& rec) {
   if (stream.size() - pos < 4) throw SpreadsheetError("truncated record at offset " + std::to_string(pos));
   const std::uint16_t type = U16(&stream[pos]);
   const std::size_t len = U16(&stream[pos + 2]);
-  if (stream.size() - pos - 4 < len) throw SpreadsheetError("truncated record at offset " + std::to_string(pos));
+  if (stream.size() - pos - 4 < len)
+    throw SpreadsheetError("truncated record at offset " + std::to_string(pos));
   rec.type = type;
   rec.offset = pos;
   rec.data = stream.subspan(pos + 4, len);
@@ -149,7 +150,8 @@ void Append8Bit(std::string& out, const std::uint8_t* p, std::size_t n, int code
   if (codepage == 1251) {
     out += text::Cp1251ToUtf8(std::string_view(reinterpret_cast<const char*>(p + ascii), n - ascii));
   } else {
-    out += text::CodepageToUtf8(std::string_view(reinterpret_cast<const char*>(p + ascii), n - ascii), codepage);
+    out +=
+        text::CodepageToUtf8(std::string_view(reinterpret_cast<const char*>(p + ascii), n - ascii), codepage);
   }
 }
 

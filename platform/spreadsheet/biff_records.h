@@ -20,8 +20,8 @@ constexpr std::uint16_t kFormula = 0x0006, kEof = 0x000A, kExternSheet = 0x0017,
                         kBoundSheet = 0x0085, kMulRk = 0x00BD, kMulBlank = 0x00BE, kRString = 0x00D6,
                         kXf = 0x00E0, kSst = 0x00FC, kLabelSst = 0x00FD, kSupBook = 0x01AE,
                         kDimensions = 0x0200, kBlank = 0x0201, kNumber = 0x0203, kLabel = 0x0204,
-                        kBoolErr = 0x0205, kString = 0x0207, kArray = 0x0221, kTable = 0x0236,
-                        kRk = 0x027E, kFormat = 0x041E, kShrFmla = 0x04BC, kBof = 0x0809;
+                        kBoolErr = 0x0205, kString = 0x0207, kArray = 0x0221, kTable = 0x0236, kRk = 0x027E,
+                        kFormat = 0x041E, kShrFmla = 0x04BC, kBof = 0x0809;
 }
 
 inline std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }

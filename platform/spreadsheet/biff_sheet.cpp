@@ -19,7 +19,9 @@ class AreaFiller {
   }
 
   bool RowInArea(std::uint32_t r) const { return r >= a_.firstRow && r <= a_.lastRow; }
-  bool InArea(std::uint32_t r, std::uint32_t c) const { return RowInArea(r) && c >= a_.firstCol && c <= a_.lastCol; }
+  bool InArea(std::uint32_t r, std::uint32_t c) const {
+    return RowInArea(r) && c >= a_.firstCol && c <= a_.lastCol;
+  }
 
   // Notes a non-blank cell record anywhere on the sheet.
   void Used(std::uint32_t r) {
@@ -94,7 +96,8 @@ class AreaFiller {
   // cell inside it may still be used by cells beside it).
   AreaCells Finish() {
     const long last = std::min<long>(a_.lastRow, lastUsed_);
-    const std::size_t nrows = last > static_cast<long>(a_.firstRow) ? static_cast<std::size_t>(last - a_.firstRow) : 0;
+    const std::size_t nrows =
+        last > static_cast<long>(a_.firstRow) ? static_cast<std::size_t>(last - a_.firstRow) : 0;
     if (nrows > out_.rows.size()) Grow(nrows);
     return std::move(out_);
   }
@@ -151,7 +154,8 @@ AreaCells ReadAreaCells(Bytes stream, const Globals& g, const TableName& t, cons
   std::size_t pos = sheet.offset;
   Record rec;
   if (pos >= stream.size() || !NextRecord(stream, pos, rec) || rec.type != rt::kBof) {
-    throw SpreadsheetError("no BOF record for sheet '" + sheet.name + "' at offset " + std::to_string(sheet.offset));
+    throw SpreadsheetError("no BOF record for sheet '" + sheet.name + "' at offset " +
+                           std::to_string(sheet.offset));
   }
   AreaFiller area(stream, g, t, limits);
   int depth = 0;              // nested substreams (embedded charts) hold no cells of the sheet
@@ -263,7 +267,8 @@ Table ReadTableFromSheet(Bytes stream, const Globals& g, const TableName& t, con
   Table table;
   table.name = t.name;
   table.columns.reserve(cells.header.size());
-  for (std::size_t i = 0; i < cells.header.size(); ++i) table.columns.push_back(HeaderText(cells.header[i], i));
+  for (std::size_t i = 0; i < cells.header.size(); ++i)
+    table.columns.push_back(HeaderText(cells.header[i], i));
   table.rows = std::move(cells.rows);
   return table;
 }

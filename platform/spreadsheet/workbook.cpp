@@ -2,13 +2,14 @@
 // its globals parsed on opening and a sheet read when a table on it is asked for.
 #include "platform/spreadsheet/workbook.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <optional>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
 
 #include "platform/spreadsheet/biff_decrypt.h"
 #include "platform/spreadsheet/biff_globals.h"
@@ -111,7 +112,8 @@ class MappedFile {
     }
     if (static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) {
       Close();
-      throw SpreadsheetError("file too large: " + std::to_string(st.st_size) + " bytes (the limit is 512 MB)");
+      throw SpreadsheetError("file too large: " + std::to_string(st.st_size) +
+                             " bytes (the limit is 512 MB)");
     }
     size_ = static_cast<std::size_t>(st.st_size);
     if (size_ > 0) {

@@ -27,7 +27,7 @@ TEST(DateFormats, CustomStrings) {
       {"@", false},
       {"0.00%", false},
       {"#,##0.00\"р.\"", false},
-      {"0\" days\"", false},  // letters inside quotes do not count
+      {"0\" days\"", false},   // letters inside quotes do not count
       {"\\d\\a\\y 0", false},  // nor escaped ones
       {"[Red]0.00;[Blue]-0.00", false},
       {"0.00E+00", false},

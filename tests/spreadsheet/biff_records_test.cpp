@@ -57,10 +57,11 @@ const Case kCases[] = {
      [] {
        // "ab" compressed, then "вг" wide after an empty CONTINUE, then "\xE9" compressed (Latin-1 é).
        const Bytes sst = Cat({SstHead(1, 1), U16(5), Bytes{0}, Raw("ab")});
-       return WorkbookStream(Globals8(1, 0, Cat({Rec(0x00FC, sst), Rec(0x003C, {}),
-                                                 Rec(0x003C, Cat({Bytes{1}, Utf16("вг")})),
-                                                 Rec(0x003C, Bytes{0, 0xE9})})),
-                             {Cat({LabelSst(0, 0, 0), LabelSst(1, 0, 0)})});
+       return WorkbookStream(
+           Globals8(1, 0,
+                    Cat({Rec(0x00FC, sst), Rec(0x003C, {}), Rec(0x003C, Cat({Bytes{1}, Utf16("вг")})),
+                         Rec(0x003C, Bytes{0, 0xE9})})),
+           {Cat({LabelSst(0, 0, 0), LabelSst(1, 0, 0)})});
      },
      "COL\tabвгé\nROW\tT:abвгé\n"},
     {"SstRichRunsAndPhoneticDataStraddleContinues",
@@ -79,15 +80,16 @@ const Case kCases[] = {
        const Bytes s = Cat({U16(4), Bytes{1}, Utf16({0xD83D, 0xDE00, 0xD800, 0x0041})});
        return WorkbookStream(Globals8(1, 0), {Cat({Label8(0, 0, "h"), Rec(0x0204, Cat({Head(1, 0), s}))})});
      },
-     "COL\th\nROW\tT:\xF0\x9F\x98\x80\xEF\xBF\xBD" "A\n"},
+     "COL\th\nROW\tT:\xF0\x9F\x98\x80\xEF\xBF\xBD"
+     "A\n"},
     {"MulRkTrustsItsLengthNotItsLastColumn",
      [] {
        // Three RK values (integer 5, 1.25 as 125/100, 2.5 as a truncated double);
        // the last-column field claims column 1.
        const Bytes d = Cat({U16(1), U16(0), U16(15), U32((5 << 2) | 2), U16(15), U32((125 << 2) | 3), U16(15),
                             U32(0x40040000), U16(1)});
-       return WorkbookStream(Globals8(1, 2), {Cat({Label8(0, 0, "a"), Label8(0, 1, "b"), Label8(0, 2, "c"),
-                                                   Rec(0x00BD, d)})});
+       return WorkbookStream(
+           Globals8(1, 2), {Cat({Label8(0, 0, "a"), Label8(0, 1, "b"), Label8(0, 2, "c"), Rec(0x00BD, d)})});
      },
      "COL\ta\tb\tc\nROW\tN:5\tN:1.25\tN:2.5\n"},
     {"FormulaResultsOfEveryKind",
@@ -101,13 +103,14 @@ const Case kCases[] = {
        const Bytes str = Rec(0x0207, Cat({U16(4), Bytes{1}, Utf16("итог")}));
        return WorkbookStream(
            Globals8(1, 5),
-           {Cat({Label8(0, 0, "n"), Label8(0, 1, "s"), Label8(0, 2, "b"), Label8(0, 3, "e"), Label8(0, 4, "x"),
-                 Label8(0, 5, "s2"), formula(1, 0, F64(84.5)),
+           {Cat({Label8(0, 0, "n"), Label8(0, 1, "s"), Label8(0, 2, "b"), Label8(0, 3, "e"),
+                 Label8(0, 4, "x"), Label8(0, 5, "s2"), formula(1, 0, F64(84.5)),
                  // The STRING of a shared formula comes after the SHRFMLA record.
                  formula(1, 1, special(0, 0)), Rec(0x04BC, Bytes(10, 0)), str, formula(1, 2, special(1, 1)),
                  formula(1, 3, special(2, 0x07)), formula(1, 4, special(3, 0)), formula(1, 5, special(0, 0)),
                  // A long result goes on in a CONTINUE, which restarts the character width.
-                 Rec(0x0207, Cat({U16(5), Bytes{0}, Raw("abc")})), Rec(0x003C, Cat({Bytes{1}, Utf16("юя")}))})});
+                 Rec(0x0207, Cat({U16(5), Bytes{0}, Raw("abc")})),
+                 Rec(0x003C, Cat({Bytes{1}, Utf16("юя")}))})});
      },
      "COL\tn\ts\tb\te\tx\ts2\nROW\tN:84.5\tT:итог\tB:1\tX:7\tT:\tT:abcюя\n"},
     {"EmbeddedChartSubstreamIsNotCellsAndItsEofDoesNotEndTheSheet",
@@ -123,8 +126,9 @@ const Case kCases[] = {
        // at row 9 does not make rows 4..9 used; the number in column 5 (outside
        // the table) does.
        const Bytes dims = Rec(0x0200, Cat({U32(0), U32(65536), U16(0), U16(256), U16(0)}));
-       return WorkbookStream(Globals8(20, 1), {Cat({dims, Label8(0, 0, "a"), Number(1, 0, 1), Number(3, 1, 3),
-                                                    Blank(9, 0), Number(4, 5, 0)})});
+       return WorkbookStream(
+           Globals8(20, 1),
+           {Cat({dims, Label8(0, 0, "a"), Number(1, 0, 1), Number(3, 1, 3), Blank(9, 0), Number(4, 5, 0)})});
      },
      "COL\ta\tF2\nROW\tN:1\tE\nROW\tE\tE\nROW\tE\tN:3\nROW\tE\tE\n"},
     {"DatesBy1904SystemBuiltinAndCustomFormats",
@@ -140,22 +144,24 @@ const Case kCases[] = {
        }
        return WorkbookStream(Globals8(1, 4, Cat({Rec(0x0022, U16(1)), formats, xfs})),
                              {Cat({Label8(0, 0, "g"), Label8(0, 1, "d"), Label8(0, 2, "c"), Label8(0, 3, "p"),
-                                   Label8(0, 4, "h"), Number(1, 0, 1, 0), Number(1, 1, 1, 1), Number(1, 2, 2, 2),
-                                   Number(1, 3, 0.25, 3), Number(1, 4, 0.5, 4)})});
+                                   Label8(0, 4, "h"), Number(1, 0, 1, 0), Number(1, 1, 1, 1),
+                                   Number(1, 2, 2, 2), Number(1, 3, 0.25, 3), Number(1, 4, 0.5, 4)})});
      },
      "COL\tg\td\tc\tp\th\nROW\tN:1\tD:1463\tD:1464\tN:0.25\tD:1462.5\n"},
     {"NonTextHeadersAndDuplicateCells",
      [] {
-       return WorkbookStream(Globals8(1, 2), {Cat({Number(0, 0, 2009), Rec(0x0205, Cat({Head(0, 1), Bytes{1, 0}})),
-                                                   Label8(1, 0, "old"), Label8(1, 0, "new")})});
+       return WorkbookStream(Globals8(1, 2),
+                             {Cat({Number(0, 0, 2009), Rec(0x0205, Cat({Head(0, 1), Bytes{1, 0}})),
+                                   Label8(1, 0, "old"), Label8(1, 0, "new")})});
      },
      "COL\t2009\tTRUE\tF3\nROW\tT:new\tE\tE\n"},
     {"CompressedStringsAreLatin1WhateverTheCodePage",
      [] {
        const Bytes globals = Cat({Rec(0x0042, U16(1251)), SelfSupBook(), ExternSheet({{0, 0, 0}}),
                                   Name8("T", 0, Area3d(0, 0, 1, 0, 0))});
-       return WorkbookStream(globals, {Cat({Label8(0, 0, "h"), Rec(0x0204, Cat({Head(1, 0), U16(4), Bytes{0},
-                                                                                 Raw("caf\xE9")}))})});
+       return WorkbookStream(
+           globals,
+           {Cat({Label8(0, 0, "h"), Rec(0x0204, Cat({Head(1, 0), U16(4), Bytes{0}, Raw("caf\xE9")}))})});
      },
      "COL\th\nROW\tT:café\n"},
     {"GarbageAfterTheLastEof",
@@ -174,11 +180,12 @@ INSTANTIATE_TEST_SUITE_P(Records, BiffCase, ::testing::ValuesIn(kCases),
 // none; its undefined byte 0x98 must not stop the decoding), BIFF5 NAME and
 // 3-D reference layouts, stream "Book".
 Bytes Biff5Stream(const Bytes& codepage, const std::string& cp1251Text) {
-  const Bytes area = Cat({Bytes{0x3B}, U16(0xFFFF), Bytes(8, 0), U16(0), U16(0), U16(0), U16(1), Bytes{0, 0}});
-  const Bytes name = Rec(0x0018, Cat({U16(0), Bytes{0, 1}, U16(static_cast<std::uint16_t>(area.size())), U16(0),
-                                      U16(0), Bytes{0, 0, 0, 0}, Raw("T"), area}));
-  const Bytes label = Rec(0x0204, Cat({Head(1, 0), U16(static_cast<std::uint16_t>(cp1251Text.size())),
-                                       Raw(cp1251Text)}));
+  const Bytes area =
+      Cat({Bytes{0x3B}, U16(0xFFFF), Bytes(8, 0), U16(0), U16(0), U16(0), U16(1), Bytes{0, 0}});
+  const Bytes name = Rec(0x0018, Cat({U16(0), Bytes{0, 1}, U16(static_cast<std::uint16_t>(area.size())),
+                                      U16(0), U16(0), Bytes{0, 0, 0, 0}, Raw("T"), area}));
+  const Bytes label =
+      Rec(0x0204, Cat({Head(1, 0), U16(static_cast<std::uint16_t>(cp1251Text.size())), Raw(cp1251Text)}));
   return WorkbookStream(Cat({codepage, name}),
                         {Cat({Rec(0x0204, Cat({Head(0, 0), U16(1), Raw("h")})), label})}, 0x0500);
 }
@@ -210,15 +217,15 @@ TEST(Streams, WorkbookIsPreferredOverBook) {
 TEST(Names, OnlySingleLocalAreasAreTablesAndWorkbookScopeWins) {
   const Bytes names = Cat({
       Rec(0x01AE, Cat({U16(1), U16(3), Bytes{0}, Raw("x.x")})),  // SUPBOOK 1: another workbook
-      Rec(0x0017, Cat({U16(4), U16(0), U16(0), U16(0), U16(1), U16(0), U16(0), U16(0), U16(0), U16(1),
-                       U16(0), U16(0xFFFF), U16(0xFFFF)})),
-      Name8("Scoped", 1, Area3d(0, 0, 1, 0, 0)),             // sheet scope, hidden by the next one
-      Name8("scoped", 0, Area3d(0, 0, 1, 1, 1)),             // workbook scope, spelled otherwise
+      Rec(0x0017, Cat({U16(4), U16(0), U16(0), U16(0), U16(1), U16(0), U16(0), U16(0), U16(0), U16(1), U16(0),
+                       U16(0xFFFF), U16(0xFFFF)})),
+      Name8("Scoped", 1, Area3d(0, 0, 1, 0, 0)),            // sheet scope, hidden by the next one
+      Name8("scoped", 0, Area3d(0, 0, 1, 1, 1)),            // workbook scope, spelled otherwise
       Name8("Print_Area", 1, Area3d(0, 0, 1, 0, 1), true),  // built-in
-      Name8("External", 0, Area3d(1, 0, 1, 0, 0)),           // another workbook's sheet
-      Name8("TwoSheets", 0, Area3d(2, 0, 1, 0, 0)),          // Sheet1:Sheet2
-      Name8("Deleted", 0, Area3d(3, 0, 1, 0, 0)),            // #REF! sheet
-      Name8("Const", 0, Cat({Bytes{0x1E}, U16(42)})),        // a number
+      Name8("External", 0, Area3d(1, 0, 1, 0, 0)),          // another workbook's sheet
+      Name8("TwoSheets", 0, Area3d(2, 0, 1, 0, 0)),         // Sheet1:Sheet2
+      Name8("Deleted", 0, Area3d(3, 0, 1, 0, 0)),           // #REF! sheet
+      Name8("Const", 0, Cat({Bytes{0x1E}, U16(42)})),       // a number
       Name8("TwoTokens", 0, Cat({Area3d(0, 0, 1, 0, 0), Bytes{0x15}})),
       Name8("Local", 1, Cat({Bytes{0x25}, U16(0), U16(1), U16(0xC000), U16(0xC001)})),  // ptgArea, relative
       Name8("NoScope", 0, Cat({Bytes{0x25}, U16(0), U16(1), U16(0), U16(1)})),
@@ -241,8 +248,8 @@ TEST(Names, OnlySingleLocalAreasAreTablesAndWorkbookScopeWins) {
 
 TEST(BadStreams, GiveErrorsThatNameTheFault) {
   // Long enough (an ignored filler record) not to be padded in the compound file.
-  const Bytes good =
-      WorkbookStream(Globals8(1, 0, Rec(0x0123, Bytes(4200, 0))), {Cat({Label8(0, 0, "h"), Number(1, 0, 5)})});
+  const Bytes good = WorkbookStream(Globals8(1, 0, Rec(0x0123, Bytes(4200, 0))),
+                                    {Cat({Label8(0, 0, "h"), Number(1, 0, 5)})});
   Bytes cut = good;
   cut.resize(good.size() - 6);  // the sheet's last record runs past the end
   Bytes oldBof = good;

@@ -19,11 +19,16 @@ using Bytes = std::vector<std::uint8_t>;
 inline std::string Escape(const std::string& s) {
   std::string out;
   for (char c : s) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\t') out += "\\t";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else out += c;
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\t')
+      out += "\\t";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else
+      out += c;
   }
   return out;
 }
@@ -31,12 +36,20 @@ inline std::string Escape(const std::string& s) {
 inline std::string Token(const Cell& c) {
   char buf[48];
   switch (c.type) {
-    case CellType::Empty: return "E";
-    case CellType::Number: std::snprintf(buf, sizeof buf, "N:%.17g", c.number); return buf;
-    case CellType::Date: std::snprintf(buf, sizeof buf, "D:%.17g", c.number); return buf;
-    case CellType::Text: return "T:" + Escape(c.text);
-    case CellType::Boolean: return c.number != 0 ? "B:1" : "B:0";
-    case CellType::Error: return "X:" + std::to_string(static_cast<int>(c.number));
+    case CellType::Empty:
+      return "E";
+    case CellType::Number:
+      std::snprintf(buf, sizeof buf, "N:%.17g", c.number);
+      return buf;
+    case CellType::Date:
+      std::snprintf(buf, sizeof buf, "D:%.17g", c.number);
+      return buf;
+    case CellType::Text:
+      return "T:" + Escape(c.text);
+    case CellType::Boolean:
+      return c.number != 0 ? "B:1" : "B:0";
+    case CellType::Error:
+      return "X:" + std::to_string(static_cast<int>(c.number));
   }
   return "?";
 }
@@ -135,7 +148,9 @@ inline Bytes Str8(const std::string& utf8, bool wide = true) {
 
 // Cell records (row, col, xf first).
 inline Bytes Head(int r, int c, int xf = 15) { return Cat({U16(r), U16(c), U16(xf)}); }
-inline Bytes Number(int r, int c, double v, int xf = 15) { return Rec(0x0203, Cat({Head(r, c, xf), F64(v)})); }
+inline Bytes Number(int r, int c, double v, int xf = 15) {
+  return Rec(0x0203, Cat({Head(r, c, xf), F64(v)}));
+}
 inline Bytes LabelSst(int r, int c, std::uint32_t i) { return Rec(0x00FD, Cat({Head(r, c), U32(i)})); }
 inline Bytes Label8(int r, int c, const std::string& s) { return Rec(0x0204, Cat({Head(r, c), Str8(s)})); }
 inline Bytes Blank(int r, int c) { return Rec(0x0201, Head(r, c)); }
@@ -151,8 +166,8 @@ inline Bytes Area3d(int ixti, int r1, int r2, int c1, int c2, std::uint8_t ptg =
 // A BIFF8 NAME record with a Latin-1 name.
 inline Bytes Name8(const std::string& name, int itab, const Bytes& formula, bool builtin = false) {
   return Rec(0x0018, Cat({U16(builtin ? 0x0020 : 0), Bytes{0, static_cast<std::uint8_t>(name.size())},
-                          U16(static_cast<std::uint16_t>(formula.size())), U16(0), U16(itab), Bytes{0, 0, 0, 0},
-                          Bytes{0}, Raw(name), formula}));
+                          U16(static_cast<std::uint16_t>(formula.size())), U16(0), U16(itab),
+                          Bytes{0, 0, 0, 0}, Bytes{0}, Raw(name), formula}));
 }
 inline Bytes SelfSupBook() { return Rec(0x01AE, Cat({U16(1), U16(0x0401)})); }
 inline Bytes ExternSheet(std::initializer_list<std::initializer_list<int>> xtis) {
@@ -165,7 +180,8 @@ inline Bytes ExternSheet(std::initializer_list<std::initializer_list<int>> xtis)
 
 // A workbook stream: globals (BOF, `globals`, one BOUNDSHEET per sheet,
 // EOF) and the sheets (BOF, records, EOF), with the sheet offsets filled in.
-inline Bytes WorkbookStream(const Bytes& globals, const std::vector<Bytes>& sheets, std::uint16_t version = 0x0600) {
+inline Bytes WorkbookStream(const Bytes& globals, const std::vector<Bytes>& sheets,
+                            std::uint16_t version = 0x0600) {
   const bool biff8 = version == 0x0600;
   std::vector<Bytes> boundsheets;
   for (std::size_t i = 0; i < sheets.size(); ++i) {
@@ -243,7 +259,8 @@ inline Bytes CompoundFileWithStreams(std::vector<std::pair<std::string, Bytes>> 
     Bytes& s = streams[k].second;
     if (s.size() < 4096) s.resize(4096, 0);
     const auto sectors = static_cast<std::uint32_t>((s.size() + 511) / 512);
-    for (std::uint32_t i = 0; i < sectors; ++i) set32(fat, 4 * (next + i), i + 1 == sectors ? 0xFFFFFFFE : next + i + 1);
+    for (std::uint32_t i = 0; i < sectors; ++i)
+      set32(fat, 4 * (next + i), i + 1 == sectors ? 0xFFFFFFFE : next + i + 1);
     // Entries form a chain of right siblings (names of one length sort by their letters).
     const std::uint32_t right = k + 1 < streams.size() ? static_cast<std::uint32_t>(k + 2) : 0xFFFFFFFF;
     entry(k + 1, streams[k].first, 2, right, 0xFFFFFFFF, next, static_cast<std::uint32_t>(s.size()));

@@ -52,17 +52,18 @@ TEST_P(FixtureWorkbook, ReadsExactlyTheExpectedTables) {
   EXPECT_EQ(DumpAll(*wb), ReadText(kFixtures + "/expected/" + file + ".dump"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fixtures, FixtureWorkbook,
-    ::testing::Values("form_failed.xls", "form_template.xlt", "form_gnumeric.xls", "form_biff5_1251.xls",
-                      "form_encrypted.xls", "form_unknown_code.xls", "form_numeric_code.xls",
-                      "form_no_data_adr.xls", "form_no_t_check.xls", "form_clean.xls", "form_b_only.xls",
-                      "form_captions.xls", "types.xls", "big_sst.xls"),
-    [](const auto& info) {
-      std::string n = info.param;
-      std::replace(n.begin(), n.end(), '.', '_');
-      return n;
-    });
+INSTANTIATE_TEST_SUITE_P(Fixtures, FixtureWorkbook,
+                         ::testing::Values("form_failed.xls", "form_template.xlt", "form_gnumeric.xls",
+                                           "form_biff5_1251.xls", "form_encrypted.xls",
+                                           "form_unknown_code.xls", "form_numeric_code.xls",
+                                           "form_no_data_adr.xls", "form_no_t_check.xls", "form_clean.xls",
+                                           "form_b_only.xls", "form_captions.xls", "types.xls",
+                                           "big_sst.xls"),
+                         [](const auto& info) {
+                           std::string n = info.param;
+                           std::replace(n.begin(), n.end(), '.', '_');
+                           return n;
+                         });
 
 // The values the verification depends on, spelled out.
 TEST(Workbook, FormValuesKeepTheirTypes) {
@@ -127,10 +128,12 @@ TEST(BadInput, FilesThatAreNotWorkbooks) {
   } cases[] = {
       {"empty file", {}, "not a compound file"},
       {"text file", ReadBytes(kFixtures + "/not_workbook.xls"), "not a compound file"},
-      {"zip workbook", ReadBytes(kFixtures + "/zip_workbook.xls"), "unsupported format: newer (zip-based) workbook"},
-      {"bare BIFF4 stream", testutil::Cat({testutil::Rec(0x0409, testutil::Cat({testutil::U16(0), testutil::U16(0x10),
-                                                                               testutil::U16(0)})),
-                                           testutil::Rec(0x000A, {})}),
+      {"zip workbook", ReadBytes(kFixtures + "/zip_workbook.xls"),
+       "unsupported format: newer (zip-based) workbook"},
+      {"bare BIFF4 stream",
+       testutil::Cat(
+           {testutil::Rec(0x0409, testutil::Cat({testutil::U16(0), testutil::U16(0x10), testutil::U16(0)})),
+            testutil::Rec(0x000A, {})}),
        "unsupported format: BIFF2-4"},
       {"header only", Bytes(valid.begin(), valid.begin() + 512), nullptr},
       {"cut in the FAT", Bytes(valid.begin(), valid.begin() + 1000), nullptr},
@@ -164,10 +167,12 @@ TEST(BadInput, OpenNamesTheFileItCannotRead) {
 // rejected with a SpreadsheetError; nothing else may escape (and under the
 // sanitizers nothing may crash, leak or overrun).
 TEST(BadInput, TruncatedAndFlippedWorkbooksNeverCrash) {
-  for (const char* file : {"form_failed.xls", "form_biff5_1251.xls", "form_captions.xls", "form_gnumeric.xls"}) {
+  for (const char* file :
+       {"form_failed.xls", "form_biff5_1251.xls", "form_captions.xls", "form_gnumeric.xls"}) {
     const Bytes valid = ReadBytes(kFixtures + "/" + file);
     for (std::size_t len = 0; len < valid.size(); len += 97) {
-      EXPECT_FALSE(OpenAndReadAll(Bytes(valid.begin(), valid.begin() + len)).empty()) << file << " cut at " << len;
+      EXPECT_FALSE(OpenAndReadAll(Bytes(valid.begin(), valid.begin() + len)).empty())
+          << file << " cut at " << len;
     }
     for (std::size_t at = 0; at < valid.size(); at += 7) {
       for (std::uint8_t flip : {0x01, 0x80, 0xFF}) {

@@ -18,11 +18,20 @@ std::string Escape(const std::string& s) {
   out.reserve(s.size());
   for (char c : s) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -37,12 +46,18 @@ std::string Number(double v) {
 std::string Token(const zumt::sheet::Cell& c) {
   using zumt::sheet::CellType;
   switch (c.type) {
-    case CellType::Empty: return "E";
-    case CellType::Number: return "N:" + Number(c.number);
-    case CellType::Date: return "D:" + Number(c.number);
-    case CellType::Text: return "T:" + Escape(c.text);
-    case CellType::Boolean: return c.number != 0 ? "B:1" : "B:0";
-    case CellType::Error: return "X:" + std::to_string(static_cast<int>(c.number));
+    case CellType::Empty:
+      return "E";
+    case CellType::Number:
+      return "N:" + Number(c.number);
+    case CellType::Date:
+      return "D:" + Number(c.number);
+    case CellType::Text:
+      return "T:" + Escape(c.text);
+    case CellType::Boolean:
+      return c.number != 0 ? "B:1" : "B:0";
+    case CellType::Error:
+      return "X:" + std::to_string(static_cast<int>(c.number));
   }
   return "E";
 }
