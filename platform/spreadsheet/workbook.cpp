@@ -103,7 +103,8 @@ std::unique_ptr<Workbook> FromFile(biff::Bytes bytes) {
 class MappedFile {
  public:
   explicit MappedFile(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO given as a workbook does not hang the open.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) throw SpreadsheetError("cannot open file " + path);
     struct stat st {};
     if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {

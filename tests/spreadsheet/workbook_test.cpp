@@ -3,6 +3,8 @@
 #include "platform/spreadsheet/workbook.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -161,6 +163,12 @@ TEST(BadInput, OpenNamesTheFileItCannotRead) {
     EXPECT_EQ(std::string(e.what()), "cannot open file " + kFixtures + "/no_such_file.xls");
   }
   EXPECT_THROW(Workbook::Open(kFixtures), SpreadsheetError);  // a directory
+  // A FIFO is refused at once instead of waiting for a writer.
+  const std::string fifo = ::testing::TempDir() + "/workbook_test_fifo.xls";
+  ::unlink(fifo.c_str());
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_THROW(Workbook::Open(fifo), SpreadsheetError);
+  ::unlink(fifo.c_str());
 }
 
 // Every truncation and every damaged byte of real workbooks is read or
