@@ -22,6 +22,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/spreadsheet/little_endian.h"
 #include "platform/spreadsheet/spreadsheet_error.h"
 
 namespace zumt::sheet {
@@ -41,10 +42,6 @@ constexpr std::uint16_t kFilePass = 0x002F;
 constexpr std::uint16_t kBoundSheet = 0x0085;
 constexpr std::size_t kBlockSize = 1024;
 
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Le32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(Le16(p)) | (static_cast<std::uint32_t>(Le16(p + 2)) << 16);
-}
 
 [[noreturn]] void WrongPassword() { throw SpreadsheetError("encrypted workbook"); }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/spreadsheet/little_endian.h"
+
 namespace zumt::sheet::biff {
 
 using Bytes = std::span<const std::uint8_t>;
@@ -24,11 +26,8 @@ constexpr std::uint16_t kFormula = 0x0006, kEof = 0x000A, kExternSheet = 0x0017,
                         kFormat = 0x041E, kShrFmla = 0x04BC, kBof = 0x0809;
 }
 
-inline std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-inline std::uint32_t U32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
+inline std::uint16_t U16(const std::uint8_t* p) { return Le16(p); }
+inline std::uint32_t U32(const std::uint8_t* p) { return Le32(p); }
 double F64(const std::uint8_t* p);
 double RkValue(std::uint32_t rk);
 

@@ -32,6 +32,7 @@
 #include <bit>
 #include <cstring>
 
+#include "platform/spreadsheet/little_endian.h"
 #include "platform/spreadsheet/spreadsheet_error.h"
 
 namespace zumt::sheet {
@@ -50,14 +51,6 @@ constexpr std::uint32_t kMiniSectorSize = 64;
 constexpr std::uint8_t kTypeStream = 2;
 constexpr std::uint8_t kTypeRoot = 5;
 
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
-std::uint32_t Le32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint64_t Le64(const std::uint8_t* p) {
-  return static_cast<std::uint64_t>(Le32(p)) | (static_cast<std::uint64_t>(Le32(p + 4)) << 32);
-}
 
 [[noreturn]] void Fail(const std::string& what) { throw SpreadsheetError("compound file: " + what); }
 

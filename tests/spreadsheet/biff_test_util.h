@@ -11,61 +11,15 @@
 #include <vector>
 
 #include "platform/spreadsheet/cell.h"
+#include "tools/table_text.h"
 
 namespace zumt::sheet::testutil {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline std::string Escape(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    if (c == '\\')
-      out += "\\\\";
-    else if (c == '\t')
-      out += "\\t";
-    else if (c == '\n')
-      out += "\\n";
-    else if (c == '\r')
-      out += "\\r";
-    else
-      out += c;
-  }
-  return out;
-}
-
-inline std::string Token(const Cell& c) {
-  char buf[48];
-  switch (c.type) {
-    case CellType::Empty:
-      return "E";
-    case CellType::Number:
-      std::snprintf(buf, sizeof buf, "N:%.17g", c.number);
-      return buf;
-    case CellType::Date:
-      std::snprintf(buf, sizeof buf, "D:%.17g", c.number);
-      return buf;
-    case CellType::Text:
-      return "T:" + Escape(c.text);
-    case CellType::Boolean:
-      return c.number != 0 ? "B:1" : "B:0";
-    case CellType::Error:
-      return "X:" + std::to_string(static_cast<int>(c.number));
-  }
-  return "?";
-}
-
-// "TABLE\t<name>\nCOL\t...\nROW\t...\n..." as table-dump prints a table.
-inline std::string Dump(const Table& t) {
-  std::string out = "TABLE\t" + Escape(t.name) + "\nCOL";
-  for (const std::string& c : t.columns) out += "\t" + Escape(c);
-  out += "\n";
-  for (const Row& r : t.rows) {
-    out += "ROW";
-    for (const Cell& c : r) out += "\t" + Token(c);
-    out += "\n";
-  }
-  return out;
-}
+using tabletext::Dump;
+using tabletext::Escape;
+using tabletext::Token;
 
 // ---- byte builders ----
 
