@@ -2,37 +2,15 @@
 // Expected report entries (edition A unless named) for the fixture workbooks
 // of tests/fixtures; their contents are listed in tests/fixtures/README.md.
 
-#include <exception>
 #include <string>
 #include <vector>
 
-#include "platform/datasource/sql_engine.h"
-#include "platform/spreadsheet/workbook.h"
 #include "verification/expected_report.h"
 
 namespace zumt::expect {
 
 inline std::string FixturePath(const std::string& name) {
   return std::string(ZUMT_FIXTURES_DIR) + "/" + name;
-}
-
-// While the workbook reader or the query engine is still the placeholder
-// that the tree starts with, its message; else "". The fixture tests skip
-// only in that case: once both pieces exist this always returns "".
-inline std::string PlaceholderInTheWay() {
-  struct Source : sql::TableSource {
-    const sheet::Workbook* book = nullptr;
-    sheet::Table ReadTable(std::string_view name) const override { return book->ReadTable(name); }
-  } source;
-  try {
-    const auto book = sheet::Workbook::Open(FixturePath("form_failed.xls"));
-    source.book = book.get();
-    sql::Execute("Select Val from Data_Adr", source);
-  } catch (const std::exception& e) {
-    const std::string message = e.what();
-    if (message.find("not built yet") != std::string::npos) return message;
-  }
-  return "";
 }
 
 inline std::vector<std::string> StandardFormBody() {
