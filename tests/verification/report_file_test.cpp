@@ -123,6 +123,11 @@ TEST_F(ReportFileTest, ErrorMessagesNameTheFailure) {
 }
 
 TEST_F(ReportFileTest, NoHandleLeftIsTooManyOpenFiles) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizers' runtime opens descriptors of its own while checking
+  // dynamic types, so a process without any free gives false reports.
+  GTEST_SKIP() << "runs in the build without sanitizers";
+#endif
   EXPECT_EQ(EntryError(dir_ / "Errors.txt", true, false, 16), "Too many open files");
 }
 
