@@ -16,7 +16,12 @@ packages=(
 # `setup.sh --bench` adds what the benchmark (bench/run.sh) needs: openpyxl and
 # Gnumeric make its corpus, Node.js and npm run the SheetJS side.
 if [ "${1:-}" = "--bench" ]; then
-  packages+=(python3-openpyxl gnumeric nodejs npm)
+  packages+=(python3-openpyxl gnumeric)
+  # A machine that already has Node.js with npm (from another source than
+  # Debian, whose nodejs then conflicts with Debian's npm) keeps its own.
+  if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+    packages+=(nodejs npm)
+  fi
 fi
 
 missing=()
