@@ -2,9 +2,11 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace zumt::text {
 namespace {
@@ -169,25 +171,43 @@ std::string CodepageToUtf8(std::string_view bytes, int codepage) {
 std::string Cp1251ToUtf8(std::string_view cp1251) { return CodepageToUtf8(cp1251, 1251); }
 
 std::string Utf8ToCp1251(std::string_view utf8) {
-  // Reverse of the Windows-1251 table, built once.
-  static const std::map<char32_t, char> reverse = [] {
-    std::map<char32_t, char> m;
+  // Reverse of the Windows-1251 table, built once: one byte per code point
+  // up to the highest one the code page holds (U+2122), 0 where it has none.
+  static const std::vector<char> reverse = [] {
     const ByteTable& table = TableFor(1251);
+    char32_t top = 0;
     for (int b = 0x80; b < 256; ++b)
-      if (table[b] != kReplacement) m.emplace(table[b], static_cast<char>(b));
-    return m;
+      if (table[b] != kReplacement) top = std::max(top, table[b]);
+    std::vector<char> r(top + 1, 0);
+    for (int b = 0x80; b < 256; ++b)
+      if (table[b] != kReplacement) r[table[b]] = static_cast<char>(b);
+    return r;
   }();
   std::string out;
-  out.reserve(utf8.size());
+  out.resize(utf8.size());
+  std::size_t n = 0;
   for (size_t i = 0; i < utf8.size();) {
-    char32_t cp = NextCodePoint(utf8, i);
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x80) {
+      out[n++] = static_cast<char>(b);
+      ++i;
       continue;
     }
-    auto it = reverse.find(cp);
-    out.push_back(it == reverse.end() ? '?' : it->second);
+    if ((b == 0xD0 || b == 0xD1) && i + 1 < utf8.size()) {
+      // Cyrillic, most of this program's text: U+0400..U+047F.
+      const auto b1 = static_cast<unsigned char>(utf8[i + 1]);
+      if ((b1 & 0xC0) == 0x80) {
+        const char c = reverse[((b & 0x1F) << 6) | (b1 & 0x3F)];
+        out[n++] = c != 0 ? c : '?';
+        i += 2;
+        continue;
+      }
+    }
+    const char32_t cp = NextCodePoint(utf8, i);
+    const char c = cp < reverse.size() ? reverse[cp] : 0;
+    out[n++] = c != 0 ? c : '?';
   }
+  out.resize(n);
   return out;
 }
 
