@@ -45,6 +45,9 @@ class WorkbookConnection::Source : public sql::TableSource {
  public:
   explicit Source(const sheet::Workbook& workbook) : workbook_(workbook) {}
   sheet::Table ReadTable(std::string_view name) const override { return workbook_.ReadTable(name); }
+  sheet::Table ReadTableFor(std::string_view name, const sheet::ReadOptions& options) const override {
+    return workbook_.ReadTable(name, options);
+  }
 
  private:
   const sheet::Workbook& workbook_;

@@ -42,6 +42,7 @@ std::string CellToText(const sheet::Cell& cell, const TextContext& context) {
   switch (cell.type) {
     case sheet::CellType::Empty:
     case sheet::CellType::Error:
+    case sheet::CellType::PendingText:  // the engine resolves every text it reads
       return {};
     case sheet::CellType::Text:
       return cell.text;

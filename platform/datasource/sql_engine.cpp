@@ -239,6 +239,8 @@ SortKey MakeKey(const Cell& cell, std::vector<std::string>& texts) {
     case CellType::Text:
       texts.push_back(FoldCase(cell.text));
       return {kTextCode, static_cast<std::uint32_t>(texts.size() - 1)};
+    case CellType::PendingText:  // never a sort key: sort columns are decoded on reading
+      return {};
   }
   return {};
 }
@@ -250,9 +252,42 @@ int CompareKeys(const SortKey& a, const SortKey& b, const std::vector<std::strin
   return order < 0 ? -1 : (order > 0 ? 1 : 0);
 }
 
-sheet::Table ReadTable(const TableSource& source, const std::string& name) {
+// The columns a query reads before its output (conditions, expressions,
+// sort keys): their texts are decoded with the table. The texts of the
+// other columns wait until a selected row is output.
+void AddInspected(const Operand& v, std::vector<std::string>& out) {
+  if (v.kind == Operand::Kind::Column) out.push_back(v.name);
+  for (const Operand& part : v.parts) AddInspected(part, out);
+}
+
+void AddInspected(const Condition& c, std::vector<std::string>& out) {
+  if (c.kind == Condition::Kind::Compare) {
+    AddInspected(c.left, out);
+    AddInspected(c.right, out);
+  }
+  for (const auto& child : c.children) AddInspected(*child, out);
+}
+
+sheet::ReadOptions ReadOptionsFor(const Query& query) {
+  sheet::ReadOptions options;
+  options.deferText = true;
+  std::vector<std::string>& now = options.decodeNow;
+  if (query.where) AddInspected(*query.where, now);
+  for (const SelectItem& item : query.items)
+    if (!item.star && item.value.kind != Operand::Kind::Column) AddInspected(item.value, now);
+  for (const OrderItem& order : query.order) {
+    now.push_back(order.name);
+    for (const SelectItem& item : query.items) {  // a sort by an output column's alias
+      if (!item.star && item.value.kind == Operand::Kind::Column && EqualsNoCase(item.alias, order.name))
+        now.push_back(item.value.name);
+    }
+  }
+  return options;
+}
+
+sheet::Table ReadTable(const TableSource& source, const Query& query) {
   try {
-    return source.ReadTable(name);
+    return source.ReadTableFor(query.table, ReadOptionsFor(query));
   } catch (const sheet::SpreadsheetError& e) {
     throw SqlError(e.what());
   }
@@ -262,7 +297,7 @@ sheet::Table ReadTable(const TableSource& source, const std::string& name) {
 
 ResultSet Execute(std::string_view sqlText, const TableSource& source) {
   Query query = ParseQuery(sqlText);
-  const sheet::Table table = ReadTable(source, query.table);
+  const sheet::Table table = ReadTable(source, query);
   const TextContext text;
   const Evaluator eval(table, query.table, text);
 
@@ -351,10 +386,14 @@ ResultSet Execute(std::string_view sqlText, const TableSource& source) {
   }
 
   result.rows.reserve(selected.size());
-  for (std::size_t i : selected) {
-    sheet::Row& row = result.rows.emplace_back();
-    row.reserve(outputs.size());
-    for (const Operand& v : outputs) row.push_back(eval.Value(v, table.rows[i]));
+  try {
+    for (std::size_t i : selected) {
+      sheet::Row& row = result.rows.emplace_back();
+      row.reserve(outputs.size());
+      for (const Operand& v : outputs) table.Resolve(row.emplace_back(eval.Value(v, table.rows[i])));
+    }
+  } catch (const sheet::SpreadsheetError& e) {
+    throw SqlError(e.what());
   }
   return result;
 }

@@ -21,6 +21,11 @@ class TableSource {
  public:
   virtual ~TableSource() = default;
   virtual sheet::Table ReadTable(std::string_view name) const = 0;
+  // The table read as `options` say (a source may ignore them and read it whole).
+  virtual sheet::Table ReadTableFor(std::string_view name, const sheet::ReadOptions& options) const {
+    (void)options;
+    return ReadTable(name);
+  }
 };
 
 struct ResultSet {

@@ -359,23 +359,29 @@ void CheckXor(const std::uint8_t* keyAndVerifier, std::string_view pw) {
   }
 }
 
-}  // namespace
-
-bool detail::DecryptWorkbookStreamWithPassword(std::vector<std::uint8_t>& stream, int biffVersion,
-                                               std::u16string_view password) {
-  // Look for FILEPASS in the globals substream.
+// Offset of the FILEPASS record in the globals substream, or the stream's
+// size when there is none.
+std::size_t FilePassOffset(std::span<const std::uint8_t> stream) {
   std::size_t pos = 0;
-  std::size_t found = stream.size();
   while (pos + 4 <= stream.size()) {
     const std::uint16_t type = Le16(&stream[pos]);
     const std::uint16_t length = Le16(&stream[pos + 2]);
-    if (type == kFilePass) {
-      found = pos;
-      break;
-    }
+    if (type == kFilePass) return pos;
     if (type == kEof) break;
     pos += 4 + std::size_t{length};
   }
+  return stream.size();
+}
+
+}  // namespace
+
+bool IsEncryptedWorkbookStream(std::span<const std::uint8_t> stream) {
+  return FilePassOffset(stream) != stream.size();
+}
+
+bool detail::DecryptWorkbookStreamWithPassword(std::vector<std::uint8_t>& stream, int biffVersion,
+                                               std::u16string_view password) {
+  const std::size_t found = FilePassOffset(stream);
   if (found == stream.size()) return false;
   const std::size_t length = Le16(&stream[found + 2]);
   if (found + 4 + length > stream.size()) Malformed(found, "is cut short by the end of the stream");

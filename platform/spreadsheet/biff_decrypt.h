@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace zumt::sheet {
@@ -16,5 +17,8 @@ namespace zumt::sheet {
 // default one or the encryption is of an unknown kind, and a message naming
 // the fault when the FILEPASS record is malformed.
 bool DecryptWorkbookStream(std::vector<std::uint8_t>& stream, int biffVersion);
+
+// Whether the globals substream of `stream` holds a FILEPASS record.
+bool IsEncryptedWorkbookStream(std::span<const std::uint8_t> stream);
 
 }  // namespace zumt::sheet

@@ -1,6 +1,8 @@
 #include "platform/spreadsheet/biff_sheet.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 #include "platform/spreadsheet/spreadsheet_error.h"
 
@@ -13,8 +15,14 @@ namespace {
 // once and never wasted; the rows grow as far as the cells reach.
 class AreaFiller {
  public:
-  AreaFiller(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits)
-      : stream_(stream), g_(g), t_(t), a_(t.area), limits_(limits), ncols_(a_.lastCol - a_.firstCol + 1) {
+  AreaFiller(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits, bool deferText)
+      : stream_(stream),
+        g_(g),
+        t_(t),
+        a_(t.area),
+        limits_(limits),
+        ncols_(a_.lastCol - a_.firstCol + 1),
+        defer_(deferText) {
     out_.header.resize(ncols_);
   }
 
@@ -60,11 +68,17 @@ class AreaFiller {
 
   void SetSharedString(std::uint32_t r, std::uint32_t c, std::uint32_t index) {
     Cell& cell = At(r, c);
-    cell.type = CellType::Text;
-    if (!g_.sst.Append(index, cell.text)) {
+    if (index >= g_.sst.size()) {
       throw SpreadsheetError("shared string index " + std::to_string(index) + " out of range in sheet '" +
                              g_.sheets[a_.sheet].name + "'");
     }
+    if (defer_ && r != a_.firstRow) {
+      cell.type = CellType::PendingText;
+      cell.number = index;
+      return;
+    }
+    cell.type = CellType::Text;
+    g_.sst.Append(index, cell.text);
     CountText(cell);
   }
 
@@ -99,6 +113,7 @@ class AreaFiller {
     const std::size_t nrows =
         last > static_cast<long>(a_.firstRow) ? static_cast<std::size_t>(last - a_.firstRow) : 0;
     if (nrows > out_.rows.size()) Grow(nrows);
+    out_.textBytes = textBytes_;
     return std::move(out_);
   }
 
@@ -108,7 +123,9 @@ class AreaFiller {
       throw SpreadsheetError("table " + t_.name + " is too large: " + std::to_string(nrows) + " rows of " +
                              std::to_string(ncols_) + " columns");
     }
-    out_.rows.resize(nrows, Row(ncols_));
+    // One allocation per new row (a resize with a prototype row would build
+    // and copy one more).
+    while (out_.rows.size() < nrows) out_.rows.emplace_back(ncols_);
   }
 
   void CountText(const Cell& cell) {
@@ -124,6 +141,7 @@ class AreaFiller {
   const Area& a_;
   const TableLimits& limits_;
   const std::size_t ncols_;
+  const bool defer_;
   AreaCells out_;
   long lastUsed_ = -1;
   std::size_t textBytes_ = 0;
@@ -147,9 +165,34 @@ std::string HeaderText(const Cell& c, std::size_t index) {
   return "F" + std::to_string(index + 1);
 }
 
+// The pending texts of one table: shared strings decoded on demand, under
+// the same limit on the table's text as the texts decoded while reading.
+class SharedStringTexts final : public PendingTexts {
+ public:
+  SharedStringTexts(const Globals& g, const TableName& t, const TableLimits& limits, std::size_t used)
+      : g_(g), table_(t.name), limit_(limits.maxTextBytes), used_(used) {}
+
+  void Resolve(Cell& cell) const override {
+    if (cell.type != CellType::PendingText) return;
+    cell.type = CellType::Text;
+    cell.text.clear();
+    g_.sst.Append(static_cast<std::uint32_t>(cell.number), cell.text);
+    cell.number = 0;
+    used_ += cell.text.size();
+    if (used_ > limit_) throw SpreadsheetError("table " + table_ + " holds too much text for the size of the workbook");
+  }
+
+ private:
+  const Globals& g_;
+  std::string table_;
+  std::size_t limit_;
+  mutable std::size_t used_;
+};
+
 }  // namespace
 
-AreaCells ReadAreaCells(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits) {
+AreaCells ReadAreaCells(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits,
+                        bool deferText) {
   const SheetInfo& sheet = g.sheets[t.area.sheet];
   std::size_t pos = sheet.offset;
   Record rec;
@@ -157,7 +200,7 @@ AreaCells ReadAreaCells(Bytes stream, const Globals& g, const TableName& t, cons
     throw SpreadsheetError("no BOF record for sheet '" + sheet.name + "' at offset " +
                            std::to_string(sheet.offset));
   }
-  AreaFiller area(stream, g, t, limits);
+  AreaFiller area(stream, g, t, limits, deferText);
   int depth = 0;              // nested substreams (embedded charts) hold no cells of the sheet
   bool expectString = false;  // a FORMULA with a text result waits for its STRING record
   bool stringInArea = false;
@@ -262,14 +305,24 @@ AreaCells ReadAreaCells(Bytes stream, const Globals& g, const TableName& t, cons
   return area.Finish();
 }
 
-Table ReadTableFromSheet(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits) {
-  AreaCells cells = ReadAreaCells(stream, g, t, limits);
+Table ReadTableFromSheet(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits,
+                         const ReadOptions& options) {
+  AreaCells cells = ReadAreaCells(stream, g, t, limits, options.deferText);
   Table table;
   table.name = t.name;
   table.columns.reserve(cells.header.size());
   for (std::size_t i = 0; i < cells.header.size(); ++i)
     table.columns.push_back(HeaderText(cells.header[i], i));
   table.rows = std::move(cells.rows);
+  if (!options.deferText) return table;
+
+  table.pending = std::make_shared<SharedStringTexts>(g, t, limits, cells.textBytes);
+  std::vector<std::string> now;
+  for (const std::string& name : options.decodeNow) now.push_back(FoldCase(name));
+  for (std::size_t i = 0; i < table.columns.size(); ++i) {
+    if (std::find(now.begin(), now.end(), FoldCase(table.columns[i])) == now.end()) continue;
+    for (Row& row : table.rows) table.Resolve(row[i]);
+  }
   return table;
 }
 

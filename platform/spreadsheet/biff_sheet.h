@@ -18,14 +18,21 @@ struct TableLimits {
 
 // The cells of an area: its first row, and the further rows up to the
 // sheet's last row with a non-blank cell, each with one cell per column.
+// With `deferText`, a shared string in a record row is left as a
+// PendingText cell (its index checked, its text not decoded).
 struct AreaCells {
   Row header;
   std::vector<Row> rows;
+  std::size_t textBytes = 0;  // of the texts decoded so far
 };
-AreaCells ReadAreaCells(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits);
+AreaCells ReadAreaCells(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits,
+                        bool deferText = false);
 
 // The table behind `t`: the area's first row gives the column names, the
 // further rows up to the sheet's last row with a non-blank cell are records.
-Table ReadTableFromSheet(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits);
+// With options.deferText the table's pending texts are decoded by its
+// Resolve, which refers to `g` and `stream`: both must outlive the table's use.
+Table ReadTableFromSheet(Bytes stream, const Globals& g, const TableName& t, const TableLimits& limits,
+                         const ReadOptions& options = {});
 
 }  // namespace zumt::sheet::biff

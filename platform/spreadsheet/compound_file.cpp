@@ -395,6 +395,22 @@ std::optional<std::vector<std::uint8_t>> CompoundFile::ReadStream(std::string_vi
   return impl_->ReadRegular(*e, what);
 }
 
+std::optional<std::span<const std::uint8_t>> CompoundFile::StreamInPlace(std::string_view name) const {
+  const Entry* e = impl_->Find(name);
+  if (e == nullptr) return std::nullopt;
+  const std::uint64_t size = impl_->EntrySize(*e);
+  if (size == 0 || size < impl_->miniCutoff || size > static_cast<std::uint64_t>(impl_->sectorCount) * impl_->sectorSize)
+    return std::nullopt;
+  const std::string what = "stream '" + std::string(name) + "'";
+  const auto chain = impl_->Chain(e->start, (size + impl_->sectorSize - 1) >> impl_->sectorShift, what);
+  if (static_cast<std::uint64_t>(chain.size()) * impl_->sectorSize < size) return std::nullopt;
+  for (std::size_t i = 1; i < chain.size(); ++i)
+    if (chain[i] != chain[0] + i) return std::nullopt;
+  // The padded copy of a last sector that the file cuts short is not in place.
+  if (!impl_->tail.empty() && chain.back() + 1 == impl_->sectorCount) return std::nullopt;
+  return std::span<const std::uint8_t>(impl_->Sector(chain[0]), static_cast<std::size_t>(size));
+}
+
 bool CompoundFile::HasStream(std::string_view name) const { return impl_->Find(name) != nullptr; }
 
 }  // namespace zumt::sheet

@@ -27,6 +27,12 @@ class CompoundFile {
   // Streams below the mini-stream cutoff are read from the mini stream.
   std::optional<std::vector<std::uint8_t>> ReadStream(std::string_view name) const;
 
+  // The same contents as a piece of the caller's bytes, without a copy,
+  // when the stream is stored in consecutive sectors outside the mini
+  // stream (as writers usually store a large stream); nothing otherwise,
+  // and nothing when there is no such stream.
+  std::optional<std::span<const std::uint8_t>> StreamInPlace(std::string_view name) const;
+
   bool HasStream(std::string_view name) const;
 
   struct Entry;  // directory entry, defined in compound_file.cpp

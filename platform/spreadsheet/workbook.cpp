@@ -25,8 +25,13 @@ constexpr std::size_t kMaxFileSize = 512u << 20;
 
 class BiffWorkbook final : public Workbook {
  public:
-  BiffWorkbook(std::vector<std::uint8_t> stream, int biff)
-      : stream_(std::move(stream)), globals_(biff::ParseGlobals(stream_, biff)) {
+  // `stream` lies in the bytes that `keep` holds alive, unless `own` (a
+  // copy of the stream, decrypted where it had to be) is not empty.
+  BiffWorkbook(std::shared_ptr<const void> keep, std::vector<std::uint8_t> own, biff::Bytes stream, int biff)
+      : keep_(std::move(keep)),
+        own_(std::move(own)),
+        stream_(own_.empty() ? stream : biff::Bytes(own_)),
+        globals_(biff::ParseGlobals(stream_, biff)) {
     // A table may hold many more cells than the workbook has records (empty
     // cells cost nothing in the file), but not without bound.
     limits_.maxCells = (std::size_t{1} << 20) + stream_.size() / 8;
@@ -40,10 +45,12 @@ class BiffWorkbook final : public Workbook {
     return names;
   }
 
-  Table ReadTable(std::string_view name) const override {
+  using Workbook::ReadTable;
+  Table ReadTable(std::string_view name, const ReadOptions& options) const override {
     const std::string key = biff::FoldCase(name);
     for (const biff::TableName& t : globals_.tables) {
-      if (biff::FoldCase(t.name) == key) return biff::ReadTableFromSheet(stream_, globals_, t, limits_);
+      if (biff::FoldCase(t.name) == key)
+        return biff::ReadTableFromSheet(stream_, globals_, t, limits_, options);
     }
     throw SpreadsheetError("no table named " + std::string(name));
   }
@@ -51,7 +58,9 @@ class BiffWorkbook final : public Workbook {
   int BiffVersion() const override { return globals_.biff; }
 
  private:
-  std::vector<std::uint8_t> stream_;
+  std::shared_ptr<const void> keep_;
+  std::vector<std::uint8_t> own_;
+  biff::Bytes stream_;
   biff::Globals globals_;
   biff::TableLimits limits_{};
 };
@@ -76,7 +85,10 @@ bool IsBiff5Or8Bof(biff::Bytes b) {
   return biff::U16(&b[0]) == 0x0809 && (version == 0x0500 || version == 0x0600);
 }
 
-std::unique_ptr<Workbook> FromFile(biff::Bytes bytes) {
+// Reads the workbook in `bytes`, which `keep` holds alive: a stream stored
+// in consecutive sectors and not encrypted is read where it lies; any other
+// is copied (and decrypted) first.
+std::unique_ptr<Workbook> FromFile(biff::Bytes bytes, std::shared_ptr<const void> keep) {
   if (!HasCompoundSignature(bytes)) {
     if (bytes.size() >= 2 && bytes[0] == 'P' && bytes[1] == 'K')
       throw SpreadsheetError("unsupported format: newer (zip-based) workbook");
@@ -86,20 +98,23 @@ std::unique_ptr<Workbook> FromFile(biff::Bytes bytes) {
     }
     throw SpreadsheetError("not a compound file");
   }
-  std::optional<std::vector<std::uint8_t>> stream;
-  {
-    const CompoundFile cfb = CompoundFile::Parse(bytes);
-    stream = cfb.ReadStream("Workbook");
-    if (!stream) stream = cfb.ReadStream("Book");
+  const CompoundFile cfb = CompoundFile::Parse(bytes);
+  const char* name = cfb.HasStream("Workbook") ? "Workbook" : "Book";
+  if (const auto inPlace = cfb.StreamInPlace(name)) {
+    const int biff = biff::WorkbookBiffVersion(*inPlace);
+    if (!IsEncryptedWorkbookStream(*inPlace)) return std::make_unique<BiffWorkbook>(std::move(keep), std::vector<std::uint8_t>{}, *inPlace, biff);
   }
+  std::optional<std::vector<std::uint8_t>> stream = cfb.ReadStream(name);
   if (!stream) throw SpreadsheetError("no workbook stream (neither Workbook nor Book) in the compound file");
   const int biff = biff::WorkbookBiffVersion(*stream);
   DecryptWorkbookStream(*stream, biff);
-  return std::make_unique<BiffWorkbook>(std::move(*stream), biff);
+  const biff::Bytes view(*stream);
+  return std::make_unique<BiffWorkbook>(nullptr, std::move(*stream), view, biff);
 }
 
-// The file mapped into memory for the time of opening (only the workbook
-// stream is kept), which spares reading a copy of it.
+// The file mapped into memory, which spares reading a copy of it: the
+// workbook keeps the mapping while its stream is read in place. Pages are
+// read as they are touched, so the sheets that no table needs cost nothing.
 class MappedFile {
  public:
   explicit MappedFile(const std::string& path) {
@@ -118,7 +133,7 @@ class MappedFile {
     }
     size_ = static_cast<std::size_t>(st.st_size);
     if (size_ > 0) {
-      void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, 0);
+      void* p = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE, fd_, 0);
       if (p == MAP_FAILED) {
         Close();
         throw SpreadsheetError("cannot read file " + path);
@@ -148,10 +163,15 @@ class MappedFile {
 // A file that shrinks while it is mapped would raise SIGBUS on reading the
 // lost pages; workbooks are not written while the program reads them.
 std::unique_ptr<Workbook> Workbook::Open(const std::string& path) {
-  const MappedFile file(path);
-  return FromFile(file.bytes());
+  auto file = std::make_shared<const MappedFile>(path);
+  const biff::Bytes bytes = file->bytes();
+  return FromFile(bytes, std::move(file));
 }
 
-std::unique_ptr<Workbook> Workbook::FromBytes(std::vector<std::uint8_t> bytes) { return FromFile(bytes); }
+std::unique_ptr<Workbook> Workbook::FromBytes(std::vector<std::uint8_t> bytes) {
+  auto owned = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));
+  const biff::Bytes view(*owned);
+  return FromFile(view, std::move(owned));
+}
 
 }  // namespace zumt::sheet

@@ -28,7 +28,10 @@ class Workbook {
 
   // The table behind a defined name, compared case-insensitively.
   // Throws SpreadsheetError("no table named X") when there is none.
-  virtual Table ReadTable(std::string_view name) const = 0;
+  Table ReadTable(std::string_view name) const { return ReadTable(name, ReadOptions{}); }
+  // The same, read as `options` say; a table with pending texts refers to
+  // this workbook, which must outlive its use.
+  virtual Table ReadTable(std::string_view name, const ReadOptions& options) const = 0;
 
   virtual int BiffVersion() const = 0;  // 5 (BIFF5/7) or 8
 };

@@ -284,6 +284,36 @@ TEST(CompoundFile, ReadsFatSectorsListedInDifatSectors) {
   RecordProperty("parse_and_read_ms", std::to_string(ms));
 }
 
+// A stream in consecutive sectors is read where it lies; any other stream
+// only by copying, which StreamInPlace declines.
+TEST(CompoundFile, StreamInPlaceOnlyForConsecutiveSectors) {
+  {
+    const std::vector<StreamSpec> streams = {{"Workbook", Pattern(70'000, 3)}, {"Small", Pattern(100, 4)}};
+    const Built f = Build(streams);
+    const CompoundFile cf = CompoundFile::Parse(f.bytes);
+    const auto view = cf.StreamInPlace("workbook");
+    ASSERT_TRUE(view.has_value());
+    EXPECT_TRUE(std::equal(view->begin(), view->end(), streams[0].data.begin(), streams[0].data.end()));
+    EXPECT_EQ(view->data(), f.bytes.data() + f.SectorOffset(f.start[0]));
+    EXPECT_FALSE(cf.StreamInPlace("Small").has_value());  // in the mini stream
+    EXPECT_FALSE(cf.StreamInPlace("Book").has_value());
+  }
+  {
+    const Built f = Build(SampleStreams());  // regular streams with interleaved sectors
+    EXPECT_FALSE(CompoundFile::Parse(f.bytes).StreamInPlace("Workbook").has_value());
+  }
+  {
+    Built f = Build({{"Workbook", Pattern(5000, 1)}});
+    f.bytes.resize(f.bytes.size() - 300);  // the last sector cut short: read padded
+    EXPECT_FALSE(CompoundFile::Parse(f.bytes).StreamInPlace("Workbook").has_value());
+  }
+  {
+    Built f = Build({{"Workbook", Pattern(5000, 1)}});
+    Put32(f.bytes, f.DirEntry(1) + 120, 6000);  // longer than its chain
+    EXPECT_FALSE(CompoundFile::Parse(f.bytes).StreamInPlace("Workbook").has_value());
+  }
+}
+
 TEST(CompoundFile, DamagedButReadableFiles) {
   const auto streams = SampleStreams();
   {

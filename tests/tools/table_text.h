@@ -46,6 +46,8 @@ inline std::string Token(const Cell& c) {
       return c.number != 0 ? "B:1" : "B:0";
     case CellType::Error:
       return "X:" + std::to_string(static_cast<int>(c.number));
+    case CellType::PendingText:
+      return "P:" + std::to_string(static_cast<long>(c.number));
   }
   return "E";
 }
