@@ -80,6 +80,10 @@ int main(int argc, char** argv) {
       if (report.empty()) return UsageError("пустой путь отчёта");
     } else if (options && arg.size() > 1 && arg[0] == '-') {
       return UsageError("неизвестный параметр \"" + std::string(arg) + "\"");
+    } else if (arg.find('/') == std::string_view::npos) {
+      // A bare file name has no directory part, from which the form's
+      // connection takes the folder: name the current one.
+      workbooks.push_back("./" + std::string(arg));
     } else {
       workbooks.emplace_back(arg);
     }

@@ -108,7 +108,14 @@ TEST_F(CliTest, UnreadableDocumentsAreUnknownInTheDefaultReport) {
   EXPECT_EQ(o.out, "Проверено документов: 3, с ошибками: 0, неизвестных: 3. Отчёт: ./Errors.txt\n");
   EXPECT_EQ(o.err, "");
   EXPECT_EQ(ReadReport(dir_ / "Errors.txt"),
-            UnknownEntry("sub/missing.xls") + UnknownEntry(notWorkbook) + UnknownEntry("-dash.xls"));
+            UnknownEntry("sub/missing.xls") + UnknownEntry(notWorkbook) + UnknownEntry("./-dash.xls"));
+}
+
+TEST_F(CliTest, ABareFileNameIsReadFromTheCurrentFolder) {
+  fs::copy_file(expect::FixturePath("form_clean.xls"), dir_ / "form_clean.xls");
+  const Outcome o = Verify({"form_clean.xls"}, dir_.path());
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(ReadReport(dir_ / "Errors.txt"), RecognisedEntry("./form_clean.xls", expect::CleanFormBody()));
 }
 
 TEST_F(CliTest, AReportThatCannotBeWrittenEndsTheRun) {
