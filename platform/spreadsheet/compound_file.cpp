@@ -194,15 +194,20 @@ struct CompoundFile::Impl {
     return out;
   }
 
-  std::vector<std::uint8_t> ReadRegular(const Entry& e, const std::string& what) const {
+  // The sectors of a stream outside the mini stream (none for an empty one).
+  std::vector<std::uint32_t> RegularChain(const Entry& e, const std::string& what) const {
     const std::uint64_t size = EntrySize(e);
     if (size > static_cast<std::uint64_t>(sectorCount) * sectorSize) {
       Fail(what + " is " + Num(size) + " bytes long, more than the file holds");
     }
     if (size == 0) return {};
-    const auto chain = Chain(e.start, (size + sectorSize - 1) >> sectorShift, what);
+    return Chain(e.start, (size + sectorSize - 1) >> sectorShift, what);
+  }
+
+  std::vector<std::uint8_t> ReadRegular(const Entry& e, const std::string& what) const {
+    const auto chain = RegularChain(e, what);
     return Gather(chain,
-                  std::min<std::uint64_t>(size, static_cast<std::uint64_t>(chain.size()) * sectorSize));
+                  std::min<std::uint64_t>(EntrySize(e), static_cast<std::uint64_t>(chain.size()) * sectorSize));
   }
 
   std::vector<std::uint8_t> ReadMini(const Entry& e, const std::string& what) const {
@@ -399,10 +404,8 @@ std::optional<std::span<const std::uint8_t>> CompoundFile::StreamInPlace(std::st
   const Entry* e = impl_->Find(name);
   if (e == nullptr) return std::nullopt;
   const std::uint64_t size = impl_->EntrySize(*e);
-  if (size == 0 || size < impl_->miniCutoff || size > static_cast<std::uint64_t>(impl_->sectorCount) * impl_->sectorSize)
-    return std::nullopt;
-  const std::string what = "stream '" + std::string(name) + "'";
-  const auto chain = impl_->Chain(e->start, (size + impl_->sectorSize - 1) >> impl_->sectorShift, what);
+  if (size == 0 || size < impl_->miniCutoff) return std::nullopt;
+  const auto chain = impl_->RegularChain(*e, "stream '" + std::string(name) + "'");
   if (static_cast<std::uint64_t>(chain.size()) * impl_->sectorSize < size) return std::nullopt;
   for (std::size_t i = 1; i < chain.size(); ++i)
     if (chain[i] != chain[0] + i) return std::nullopt;

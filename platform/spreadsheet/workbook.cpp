@@ -25,13 +25,10 @@ constexpr std::size_t kMaxFileSize = 512u << 20;
 
 class BiffWorkbook final : public Workbook {
  public:
-  // `stream` lies in the bytes that `keep` holds alive, unless `own` (a
-  // copy of the stream, decrypted where it had to be) is not empty.
-  BiffWorkbook(std::shared_ptr<const void> keep, std::vector<std::uint8_t> own, biff::Bytes stream, int biff)
-      : keep_(std::move(keep)),
-        own_(std::move(own)),
-        stream_(own_.empty() ? stream : biff::Bytes(own_)),
-        globals_(biff::ParseGlobals(stream_, biff)) {
+  // `stream` lies in the bytes that `keep` holds alive: the mapped file, the
+  // caller's buffer, or a copy of the stream decrypted where it had to be.
+  BiffWorkbook(std::shared_ptr<const void> keep, biff::Bytes stream, int biff)
+      : keep_(std::move(keep)), stream_(stream), globals_(biff::ParseGlobals(stream_, biff)) {
     // A table may hold many more cells than the workbook has records (empty
     // cells cost nothing in the file), but not without bound.
     limits_.maxCells = (std::size_t{1} << 20) + stream_.size() / 8;
@@ -59,7 +56,6 @@ class BiffWorkbook final : public Workbook {
 
  private:
   std::shared_ptr<const void> keep_;
-  std::vector<std::uint8_t> own_;
   biff::Bytes stream_;
   biff::Globals globals_;
   biff::TableLimits limits_{};
@@ -100,16 +96,16 @@ std::unique_ptr<Workbook> FromFile(biff::Bytes bytes, std::shared_ptr<const void
   }
   const CompoundFile cfb = CompoundFile::Parse(bytes);
   const char* name = cfb.HasStream("Workbook") ? "Workbook" : "Book";
-  if (const auto inPlace = cfb.StreamInPlace(name)) {
-    const int biff = biff::WorkbookBiffVersion(*inPlace);
-    if (!IsEncryptedWorkbookStream(*inPlace)) return std::make_unique<BiffWorkbook>(std::move(keep), std::vector<std::uint8_t>{}, *inPlace, biff);
-  }
+  const auto inPlace = cfb.StreamInPlace(name);
+  if (inPlace && !IsEncryptedWorkbookStream(*inPlace))
+    return std::make_unique<BiffWorkbook>(std::move(keep), *inPlace, biff::WorkbookBiffVersion(*inPlace));
   std::optional<std::vector<std::uint8_t>> stream = cfb.ReadStream(name);
   if (!stream) throw SpreadsheetError("no workbook stream (neither Workbook nor Book) in the compound file");
   const int biff = biff::WorkbookBiffVersion(*stream);
   DecryptWorkbookStream(*stream, biff);
-  const biff::Bytes view(*stream);
-  return std::make_unique<BiffWorkbook>(nullptr, std::move(*stream), view, biff);
+  auto copy = std::make_shared<const std::vector<std::uint8_t>>(std::move(*stream));
+  const biff::Bytes view(*copy);
+  return std::make_unique<BiffWorkbook>(std::move(copy), view, biff);
 }
 
 // The file mapped into memory, which spares reading a copy of it: the
